@@ -1,0 +1,137 @@
+// The platform layer: the only part of Quillet that knows the operating system.
+//
+// Every path handed in or out is in the Windows form the plug-in works with ("Z:\home\a.txt",
+// "\" as separator) and every narrow text is in the system ANSI code page. The Win32
+// implementation calls the real API; the POSIX one maps each service onto Linux:
+//   - drive Z: is "/" (as under Wine); another drive letter X is missing unless the variable
+//     QUILLET_DRIVE_X names a folder for it; a path without a drive is relative to the working
+//     folder;
+//   - QUILLET_ACP chooses the ANSI code page (default 1252), converted with iconv;
+//   - QUILLET_TIME_FORMAT overrides the locale's long time format with a Windows picture such as
+//     "HH:mm:ss", "h:mm:ss tt" or "tt h:mm:ss"; without it the format comes from LC_TIME.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// A failed operating-system call: the message names the operation and the file and ends with the
+// system's own reason; code() is the system's error number (GetLastError or errno).
+class SystemError : public std::runtime_error {
+public:
+    SystemError(const std::string& message, std::uint32_t code)
+        : std::runtime_error(message), code_(code) {}
+    std::uint32_t code() const { return code_; }
+
+private:
+    std::uint32_t code_;
+};
+
+// ---- Text --------------------------------------------------------------------------------------
+
+// The ANSI code page in force (GetACP).
+unsigned AnsiCodePage();
+
+// UTF-16 to the ANSI code page, no flags and no default character of our own: a character the
+// code page lacks becomes its best-fit substitute or its default character ("?").
+std::string WideToAnsi(std::u16string_view text);
+
+// The ANSI code page to UTF-16.
+std::u16string AnsiToWide(std::string_view text);
+
+// Whole-text equality ignoring letter case under the user's locale (CompareString with
+// NORM_IGNORECASE): é equals É under 1252; everything but case counts.
+bool EqualIgnoreCase(std::string_view a, std::string_view b);
+bool EqualIgnoreCase(std::u16string_view a, std::u16string_view b);
+
+// The text with every letter upper-cased as the user's locale defines it (CharUpperBuff). The
+// result has the same length as the input, byte for byte, so positions found in it hold in the
+// original too.
+std::string UpperCase(std::string_view text);
+
+// ---- Process, environment, folders -------------------------------------------------------------
+
+// The file name of a loaded module (GetModuleFileNameW with a 261-unit buffer), up to its first
+// NUL; empty when the handle names no module.
+std::u16string ModuleFileName(const void* module);
+
+// The full path of the running program's executable (GetModuleFileNameA without a module).
+std::string HostProgramPath();
+
+// Environment-variable references ("%NAME%") that name a defined variable replaced by its value;
+// others stay as written (ExpandEnvironmentStrings).
+std::string ExpandEnvironment(std::string_view text);
+
+// The Windows directory (GetWindowsDirectoryA into 256 characters).
+std::string WindowsDirectory();
+
+// The path of special folder `csidl` (SHGetSpecialFolderLocation + SHGetPathFromIDListA).
+// Returns 0 and sets `path` on success; on failure returns the shell's status (E_UNEXPECTED,
+// 0x8000FFFF, when the folder has no file-system path) and leaves `path` alone.
+std::int32_t SpecialFolder(int csidl, std::string& path);
+
+// The user locale's long-time choices (LOCALE_ITLZERO, LOCALE_ITIME, LOCALE_ITIMEMARKPOSN,
+// LOCALE_STIME, LOCALE_S1159, LOCALE_S2359).
+struct TimeFormat {
+    bool leadingZero = true;
+    bool twelveHour = false;
+    bool designatorFirst = false;
+    std::string separator = ":";
+    std::string am;
+    std::string pm;
+};
+TimeFormat UserTimeFormat();
+
+// ---- Files -------------------------------------------------------------------------------------
+
+// True when a file (not a folder) of that path exists.
+bool FileExists(const std::string& path);
+
+// True when a folder of that path exists.
+bool FolderExists(const std::string& path);
+
+// Creates one folder whose parent exists. Throws SystemError when it cannot.
+void CreateFolder(const std::string& path);
+
+// The whole content of a file, opened for reading with read sharing only (others may read it,
+// not write it). Empty when the file is missing or cannot be opened or read.
+std::optional<std::string> ReadWholeFile(const std::string& path);
+
+// Creates or replaces a file with `bytes`. Throws SystemError on any failure.
+void WriteWholeFile(const std::string& path, std::string_view bytes);
+
+// Appends `bytes` to the file with one write, creating the file when it does not exist; the file
+// is opened with read sharing only, flushed and always closed. Throws SystemError on failure.
+void AppendToFile(const std::string& path, std::string_view bytes);
+
+// One entry of a folder listing.
+struct FolderEntry {
+    std::string name;  // bare name, no path
+    bool isFolder = false;
+};
+
+// The entries of `folder` (ending in "\") that match the wildcard `mask` ("*", "?"; letter case
+// ignored), in the order the file system gives them, "." and ".." included where it gives them.
+std::vector<FolderEntry> ListFolder(const std::string& folder, const std::string& mask);
+
+// ---- User interface ----------------------------------------------------------------------------
+
+// A modal message box with no owner, an OK button and no icon (MessageBoxA).
+void ShowMessage(const std::string& text, const std::string& caption);
+
+// Asks the shell to open a web address with the user's browser (ShellExecuteA "open", show 5).
+void OpenWebAddress(const std::string& address);
+
+// ---- Loadable modules (used by hosts) ---------------------------------------------------------
+
+// Loads a library by path (LoadLibraryW / dlopen); null on failure.
+void* LoadModule(const std::string& path);
+void* FindExport(void* module, const char* name);
+void FreeModule(void* module);
+
+}  // namespace platform

@@ -1,0 +1,127 @@
+#include "test_support.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "plugin/main.h"
+
+namespace quillet::test {
+
+namespace fs = std::filesystem;
+
+namespace {
+std::atomic<unsigned> folderCounter{0};
+
+void SetEnv(const std::string& name, const std::optional<std::string>& value) {
+#if defined(_WIN32)
+    _putenv_s(name.c_str(), value ? value->c_str() : "");
+#else
+    if (value) {
+        setenv(name.c_str(), value->c_str(), 1);
+    } else {
+        unsetenv(name.c_str());
+    }
+#endif
+}
+}  // namespace
+
+TempFolder::TempFolder() {
+    const auto base = fs::temp_directory_path();
+    for (;;) {
+        std::ostringstream name;
+        name << "quillet-test-" << std::rand() << "-" << folderCounter++;
+        root_ = base / name.str();
+        if (fs::create_directory(root_)) break;
+    }
+}
+
+TempFolder::~TempFolder() {
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+}
+
+std::string TempFolder::path() const { return PluginFormPath(root_) + "\\"; }
+
+std::string TempFolder::path(std::string_view name) const { return path() + std::string(name); }
+
+fs::path TempFolder::native(std::string_view name) const {
+    return name.empty() ? root_ : NativePath(path(name));
+}
+
+fs::path NativePath(const std::string& pluginPath) {
+#if defined(_WIN32)
+    return fs::path(pluginPath);
+#else
+    if (pluginPath.size() < 2 || (pluginPath[0] != 'Z' && pluginPath[0] != 'z') ||
+        pluginPath[1] != ':') {
+        throw std::invalid_argument("not a path on drive Z: " + pluginPath);
+    }
+    std::string native = pluginPath.substr(2);
+    for (char& c : native) {
+        if (c == '\\') c = '/';
+    }
+    return fs::path(native.empty() ? "/" : native);
+#endif
+}
+
+std::string PluginFormPath(const fs::path& native) {
+#if defined(_WIN32)
+    return native.string();
+#else
+    std::string text = fs::absolute(native).lexically_normal().string();
+    if (text.size() > 1 && text.back() == '/') text.pop_back();
+    for (char& c : text) {
+        if (c == '/') c = '\\';
+    }
+    return "Z:" + text;
+#endif
+}
+
+void WriteBytes(const fs::path& file, std::string_view bytes) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + file.string());
+}
+
+std::optional<std::string> ReadBytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+ScopedEnv::ScopedEnv(std::string name, std::optional<std::string> value) : name_(std::move(name)) {
+    if (const char* old = std::getenv(name_.c_str())) old_ = old;
+    SetEnv(name_, value);
+}
+
+ScopedEnv::~ScopedEnv() { SetEnv(name_, old_); }
+
+namespace {
+void ClearLists() {
+    ExcludeList.clear();
+    AliasFromList.clear();
+    AliasToList.clear();
+}
+}  // namespace
+
+ScopedPluginPath::ScopedPluginPath(const TempFolder& folder)
+    : old_(PluginPath), settings_(folder.path("Quillet.ini")) {
+    PluginPath = folder.path("Quillet.dll");
+    ClearLists();
+}
+
+ScopedPluginPath::~ScopedPluginPath() {
+    PluginPath = old_;
+    ClearLists();
+}
+
+std::string ScopedPluginPath::settingsFile() const { return settings_; }
+
+fs::path BuiltModule() { return fs::path(QUILLET_MODULE_FILE); }
+
+}  // namespace quillet::test

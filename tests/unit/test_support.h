@@ -1,0 +1,74 @@
+// Helpers shared by the unit tests of both builds.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quillet::test {
+
+// A fresh, empty folder below the system's temporary folder, removed with everything in it when
+// the object goes.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    // The folder in the Windows form the plug-in's code works with, ending in "\".
+    std::string path() const;
+    // A file or folder inside it, in that form ("name" may hold "\" for deeper levels).
+    std::string path(std::string_view name) const;
+    // The same in the operating system's own form, for the test's own file access.
+    std::filesystem::path native(std::string_view name = {}) const;
+
+private:
+    std::filesystem::path root_;
+};
+
+// The operating system's own form of a path in the plug-in's Windows form.
+std::filesystem::path NativePath(const std::string& pluginPath);
+// The plug-in's Windows form of an operating-system path.
+std::string PluginFormPath(const std::filesystem::path& native);
+
+// Whole files as bytes, bypassing the platform layer.
+void WriteBytes(const std::filesystem::path& file, std::string_view bytes);
+std::optional<std::string> ReadBytes(const std::filesystem::path& file);
+
+// Sets an environment variable (or removes it, for nullopt) and restores the old state at the
+// end of the scope.
+class ScopedEnv {
+public:
+    ScopedEnv(std::string name, std::optional<std::string> value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string name_;
+    std::optional<std::string> old_;
+};
+
+// Points PluginPath at "Quillet.dll" inside a folder for the length of a scope, as start-up does,
+// and empties the three lists before and after.
+class ScopedPluginPath {
+public:
+    explicit ScopedPluginPath(const TempFolder& folder);
+    ~ScopedPluginPath();
+    ScopedPluginPath(const ScopedPluginPath&) = delete;
+    ScopedPluginPath& operator=(const ScopedPluginPath&) = delete;
+
+    // The settings file beside that library path.
+    std::string settingsFile() const;
+
+private:
+    std::string old_;
+    std::string settings_;
+};
+
+// The path of the built plug-in module (Quillet.dll or Quillet.so).
+std::filesystem::path BuiltModule();
+
+}  // namespace quillet::test
