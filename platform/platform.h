@@ -121,17 +121,25 @@ std::vector<FolderEntry> ListFolder(const std::string& folder, const std::string
 
 // ---- User interface ----------------------------------------------------------------------------
 
-// A modal message box with no owner, an OK button and no icon (MessageBoxA).
+// A modal message box with no owner, an OK button and no icon (MessageBoxA); returns when the
+// user closes it. Natively there is no screen: the text goes to standard error.
 void ShowMessage(const std::string& text, const std::string& caption);
+
+// Tests watch message boxes through an observer that is called instead of showing them; null
+// restores the real box.
+using MessageObserver = void (*)(const std::string& text, const std::string& caption);
+void SetMessageObserver(MessageObserver observer);
 
 // Asks the shell to open a web address with the user's browser (ShellExecuteA "open", show 5).
 void OpenWebAddress(const std::string& address);
 
 // ---- Loadable modules (used by hosts) ---------------------------------------------------------
 
-// Loads a library by path (LoadLibraryW / dlopen); null on failure.
+// Loads a library by a path in the operating system's own form (LoadLibrary / dlopen); null on
+// failure, with the system's reason in LastLoadError().
 void* LoadModule(const std::string& path);
 void* FindExport(void* module, const char* name);
 void FreeModule(void* module);
+std::string LastLoadError();
 
 }  // namespace platform

@@ -1,0 +1,21 @@
+// Rules that keep names from the network from steering where history files go, and keep
+// names Windows reserves for devices from swallowing history.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quillet {
+
+// An inserted value (a contact's or the user's identifier or name) made safe to put into a
+// path: every "\"-separated piece that consists only of dots and blanks ("." or ".." and the
+// like) gets its dots replaced by "_", so that it can neither climb out of its folder nor stay
+// in it. A "\" still makes a folder level.
+std::string NeutralizeDotSegments(std::string_view value);
+
+// The path with every file or folder name whose part before the first dot is a device name
+// (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, in any case) given an "_" after that part:
+// CON.TXT becomes CON_.TXT. A leading drive ("C:") is left alone.
+std::string ProtectDeviceNames(std::string_view path);
+
+}  // namespace quillet

@@ -1,0 +1,137 @@
+#include "history/uHistorySave.h"
+
+#include <array>
+#include <cstdio>
+#include <utility>
+
+#include "config/StringOps.h"
+#include "config/u_IniSettings.h"
+#include "config/u_SimpleAliases.h"
+#include "config/un_GetDirs.h"
+#include "history/DateTime.h"
+#include "history/PathSafety.h"
+
+namespace quillet {
+
+namespace {
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kReceivedSeparator = "--------------------------------------<-";
+constexpr std::string_view kSentSeparator = "-------------------------------------->-";
+constexpr std::string_view kInvalidFileNameChars = "/:*?\"<>|";
+
+std::string TwoDigits(int value) {
+    std::array<char, 16> digits{};
+    std::snprintf(digits.data(), digits.size(), "%02d", value);
+    return digits.data();
+}
+
+// The time in the user's long time format: hour (12-hour with designator where the locale says
+// so), minutes and seconds.
+std::string FormatTime(const DateTimeFields& time, const platform::TimeFormat& format) {
+    int hour = time.hour;
+    if (format.twelveHour) {
+        hour %= 12;
+        if (hour == 0) hour = 12;
+    }
+    std::string text = format.leadingZero ? TwoDigits(hour) : std::to_string(hour);
+    text += format.separator + TwoDigits(time.minute) + format.separator + TwoDigits(time.second);
+    if (!format.twelveHour) return text;
+    const std::string& designator = time.hour < 12 ? format.am : format.pm;
+    if (designator.empty()) return text;
+    return format.designatorFirst ? designator + " " + text : text + " " + designator;
+}
+
+std::string FormatDate(const DateTimeFields& date) {
+    return TwoDigits(date.day) + "/" + TwoDigits(date.month) + "/" + std::to_string(date.year);
+}
+
+// Creates every missing folder of `folderPart`, outermost first. False when one cannot be made.
+bool CreateFolders(const std::string& folderPart) {
+    // A UNC path's server and share cannot be created; start below them.
+    std::size_t from = 0;
+    if (folderPart.rfind("\\\\", 0) == 0) {
+        from = folderPart.find('\\', 2);
+        from = from == std::string::npos ? folderPart.size() : folderPart.find('\\', from + 1);
+        if (from == std::string::npos) from = folderPart.size();
+    }
+    for (std::size_t end = folderPart.find('\\', from); end != std::string::npos;
+         end = folderPart.find('\\', end + 1)) {
+        const std::string folder = folderPart.substr(0, end);
+        const bool nothingToCreate =
+            folder.empty() || folder.back() == '\\' || folder.back() == ':';
+        if (nothingToCreate || platform::FolderExists(folder)) continue;
+        try {
+            platform::CreateFolder(folder);
+        } catch (const platform::SystemError&) {
+            return false;
+        }
+    }
+    return true;
+}
+}  // namespace
+
+std::string ExpandContactMacros(const std::string& pathTemplate, const THistoryRec& rec) {
+    const std::pair<const char*, const std::u16string*> macros[] = {
+        {"%PROTOCOL%", &rec.Protocol}, {"%CONTACTNAME%", &rec.ContactName},
+        {"%UIN%", &rec.ContactUIN},    {"%MYUIN%", &rec.MyUIN},
+        {"%MYNAME%", &rec.MyName},
+    };
+    std::string result = pathTemplate;
+    for (const auto& [macro, value] : macros) {
+        if (pathTemplate.find(macro) == std::string::npos) continue;
+        result = ReplaceAllExact(result, macro, NeutralizeDotSegments(platform::WideToAnsi(*value)));
+    }
+    return result;
+}
+
+std::string CleanFileName(const std::string& path) {
+    const bool keepDrive = path.find(":\\") != std::string::npos;
+    const std::size_t from = keepDrive ? std::min<std::size_t>(3, path.size()) : 0;
+    std::string result = path;
+    for (std::size_t i = from; i < result.size(); ++i) {
+        if (kInvalidFileNameChars.find(result[i]) != std::string_view::npos) result[i] = '_';
+    }
+    return result;
+}
+
+std::string HistoryFilePath(const THistoryRec& rec) {
+    const std::string folder1 = ReadSetting("PathFolder1", "%QUILLET PATH%");
+    const std::string folder2 = ReadSetting("PathFolder2", "History");
+    const std::string file = ReadSetting("PathFile1", "%PROTOCOL%\\%MYUIN%\\%UIN%");
+    const std::string extension = ReadSetting("PathFileExt", "txt");
+    std::string path = folder1 + "\\" + folder2 + "\\" + file + "." + extension;
+    path = ExpandFolderMacros(path);
+    path = ExpandContactMacros(path, rec);
+    path = ApplyAliases(ApplyAliases(path));
+    return ProtectDeviceNames(CleanFileName(path));
+}
+
+std::string FormatHistoryEntry(const THistoryRec& rec, const platform::TimeFormat& timeFormat) {
+    const DateTimeFields when = DecodeDateTime(rec.MsgTime);
+    const std::u16string& name = rec.Incoming ? rec.ContactName : rec.MyName;
+    std::string entry(rec.Incoming ? kReceivedSeparator : kSentSeparator);
+    entry += kLineEnd;
+    entry += platform::WideToAnsi(name) + " (" + FormatTime(when, timeFormat) + " " +
+             FormatDate(when) + ")";
+    entry += kLineEnd;
+    entry += platform::WideToAnsi(rec.MsgText);
+    entry += kLineEnd;
+    entry += kLineEnd;
+    return entry;
+}
+
+bool SaveHistory(THistoryRec rec) {
+    const std::string path = HistoryFilePath(rec);
+    if (!CreateFolders(FolderOf(path))) return false;
+    // The whole entry is built first and written with one write, so a failure leaves no part
+    // of it behind wherever the system allows.
+    const std::string entry = FormatHistoryEntry(rec, platform::UserTimeFormat());
+    try {
+        platform::AppendToFile(path, entry);
+    } catch (const platform::SystemError& error) {
+        throw HistoryWriteError(path, error.what());
+    }
+    return true;
+}
+
+}  // namespace quillet

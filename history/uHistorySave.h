@@ -1,0 +1,59 @@
+// Unit uHistorySave: the history writer, its contact macros and file-name cleaning.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace quillet {
+
+// One chat message as the history writer needs it, seen from the user's side: the contact is
+// the other party.
+struct THistoryRec {
+    std::u16string Protocol;
+    std::u16string ContactUIN;
+    std::u16string ContactName;
+    std::u16string MyUIN;
+    std::u16string MyName;
+    std::u16string MsgText;
+    bool Incoming = false;
+    double MsgTime = 0;  // days since 1899-12-30 00:00
+    bool Outgoing = false;
+};
+
+// The history file could not be created, opened or written after its folders existed. Carries
+// the file's path and the system's reason.
+class HistoryWriteError : public std::runtime_error {
+public:
+    HistoryWriteError(std::string path, const std::string& reason)
+        : std::runtime_error(reason), path_(std::move(path)) {}
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// The template with "%PROTOCOL%", "%CONTACTNAME%", "%UIN%", "%MYUIN%" and "%MYNAME%" (exactly, in
+// upper case) replaced, in that order, by the record's values in the ANSI code page; a macro is
+// replaced only when the incoming template names it. The values are made safe first: a piece
+// of a name that is only dots and blanks cannot climb out of its folder.
+std::string ExpandContactMacros(const std::string& pathTemplate, const THistoryRec& rec);
+
+// The path with "/", ":", "*", "?", '"', "<", ">" and "|" replaced by "_"; when the path holds
+// ":\" its first three characters (the drive) stay as they are.
+std::string CleanFileName(const std::string& path);
+
+// The full path of the record's history file: the four path settings joined, folder macros,
+// contact macros, two alias passes, cleaning, and the device-name rule.
+std::string HistoryFilePath(const THistoryRec& rec);
+
+// The four-line entry, CR LF after each line, in the ANSI code page.
+std::string FormatHistoryEntry(const THistoryRec& rec, const platform::TimeFormat& timeFormat);
+
+// Appends the record's entry to its history file, creating the missing folders outermost
+// first. False when a folder cannot be created (nothing is then opened or written); throws
+// HistoryWriteError when the file cannot be opened or written (the file is closed either way).
+bool SaveHistory(THistoryRec rec);
+
+}  // namespace quillet

@@ -1,0 +1,28 @@
+// Text services of the POSIX platform layer: the ANSI code page of QUILLET_ACP and letter case
+// after the C.UTF-8 locale.
+#include "platform/platform.h"
+#include "platform/posix/code_page.h"
+#include "platform/posix/letter_case.h"
+
+namespace platform {
+
+using posix::CodePage;
+
+unsigned AnsiCodePage() { return CodePage::Active().number(); }
+
+std::string WideToAnsi(std::u16string_view text) { return CodePage::Active().Encode(text); }
+
+std::u16string AnsiToWide(std::string_view text) { return CodePage::Active().Decode(text); }
+
+bool EqualIgnoreCase(std::string_view a, std::string_view b) {
+    const CodePage& page = CodePage::Active();
+    return posix::EqualIgnoringCase(page.Decode(a), page.Decode(b));
+}
+
+bool EqualIgnoreCase(std::u16string_view a, std::u16string_view b) {
+    return posix::EqualIgnoringCase(a, b);
+}
+
+std::string UpperCase(std::string_view text) { return CodePage::Active().UpperCase(text); }
+
+}  // namespace platform

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# The main job: replays a conversation through the plug-in with the reference host, into a fresh
+# folder, and shows the history files it wrote.
+#
+#   scripts/run.sh                      the bundled sample, native build
+#   scripts/run.sh --wine               the same through the Windows DLL under Wine
+#   scripts/run.sh --replay FILE        another conversation (JSON Lines, docs/replay-format.md)
+#   scripts/run.sh --out DIR            where to put the plug-in and its files (default: out/run)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+wine_run=false
+replay=samples/conversation.jsonl
+out=out/run
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --wine) wine_run=true ;;
+    --replay) replay=$2; shift ;;
+    --out) out=$2; shift ;;
+    -h|--help) sed -n '2,9p' "$0"; exit 0 ;;
+    *) echo "run: unknown argument $1" >&2; exit 2 ;;
+  esac
+  shift
+done
+replay=$(realpath "$replay")
+
+if $wine_run; then
+  preset=win32 module=Quillet.dll host=quillet-host.exe
+else
+  preset=native module=Quillet.so host=quillet-host
+fi
+if [ ! -x "build/$preset/$host" ] || ! cmake --build --preset "$preset" >/dev/null 2>&1; then
+  scripts/setup.sh >/dev/null
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" --target Quillet quillet-host >/dev/null
+fi
+
+# A fresh folder with the plug-in and the sample's list files beside it, as a user installs it.
+rm -rf "$out" && mkdir -p "$out"
+cp "build/$preset/$module" "$out/"
+if [ "$replay" = "$(realpath samples/conversation.jsonl)" ]; then
+  cp samples/aliases.ini samples/Exclude.ini "$out/"
+fi
+
+lines=$(grep -c . "$replay" || true)
+echo "== Replaying $lines lines of $(basename "$replay") through $out/$module"
+if $wine_run; then
+  export WINEPREFIX="$PWD/build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=d;mshtml=d"
+  wine "build/$preset/$host" "$out/$module" --replay "$replay" --progress 1000
+else
+  QUILLET_TIME_FORMAT=${QUILLET_TIME_FORMAT:-HH:mm:ss} \
+    "build/$preset/$host" "$out/$module" --replay "$replay" --progress 1000
+fi
+
+echo
+echo "== History files (shown converted from code page 1252, line ends as ␍␊)"
+find "$out" -type f -path '*HISTORY*' | sort | while read -r file; do
+  echo "-- ${file#"$out"/} ($(stat -c %s "$file") bytes)"
+  iconv -f CP1252 -t UTF-8 "$file" | sed 's/\r$/␍␊/' | head -n 60
+done

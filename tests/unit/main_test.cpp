@@ -1,0 +1,208 @@
+#include "plugin/main.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "config/u_SimpleAliases.h"
+#include "platform/platform.h"
+#include "test_support.h"
+
+namespace quillet {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ScopedEnv;
+using test::ScopedPluginPath;
+using test::TempFolder;
+
+// A host service that only counts its references.
+class CountingService final : public IDAXPluginService {
+public:
+    std::int32_t QUILLET_STDCALL QueryInterface(const TGuid*, void** result) override {
+        *result = nullptr;
+        return E_NOINTERFACE_;
+    }
+    std::uint32_t QUILLET_STDCALL AddRef() override { return ++count; }
+    std::uint32_t QUILLET_STDCALL Release() override { return --count; }
+    void QUILLET_STDCALL HostReserved3() override { ADD_FAILURE() << "service called"; }
+    void QUILLET_STDCALL HostReserved4() override { ADD_FAILURE() << "service called"; }
+    std::uint32_t count = 1;  // the host's own
+};
+
+struct ShownMessage {
+    std::string text;
+    std::string caption;
+};
+std::vector<ShownMessage> shownMessages;
+void RecordShownMessage(const std::string& text, const std::string& caption) {
+    shownMessages.push_back({text, caption});
+}
+
+IDAXPlugin* CreatePlugin(IDAXPluginService* service) {
+    IDAXPlugin* plugin = nullptr;
+    CreateCorvexPLUGIN(&plugin, service);
+    return plugin;
+}
+
+TEST(PluginObject, ReferencesAndInterfacesBehaveAsTheHostExpects) {
+    CountingService service;
+    IDAXPlugin* plugin = CreatePlugin(&service);
+    ASSERT_NE(plugin, nullptr);
+    EXPECT_EQ(service.count, 2u);  // the object holds one reference for its lifetime
+
+    void* result = reinterpret_cast<void*>(1);
+    const TGuid other = {1, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}};
+    EXPECT_EQ(plugin->QueryInterface(&other, &result), E_NOINTERFACE_);
+    EXPECT_EQ(result, nullptr);
+    for (const TGuid& iid : {IID_IDAXPlugin, IID_IUnknown}) {
+        ASSERT_EQ(plugin->QueryInterface(&iid, &result), S_OK_);
+        EXPECT_EQ(result, static_cast<void*>(plugin));
+        EXPECT_EQ(plugin->Release(), 1u);  // QueryInterface added one
+    }
+    EXPECT_EQ(plugin->AddRef(), 2u);
+    EXPECT_EQ(plugin->Release(), 1u);
+    EXPECT_EQ(plugin->Release(), 0u);
+    EXPECT_EQ(service.count, 1u);
+}
+
+TEST(PluginObject, CreateReleasesWhatTheVariableHeldAndAcceptsNoService) {
+    CountingService service;
+    IDAXPlugin* first = CreatePlugin(&service);
+    first->AddRef();  // keep it alive to watch its count
+    IDAXPlugin* variable = first;
+    CreateCorvexPLUGIN(&variable, nullptr);
+    ASSERT_NE(variable, first);
+    EXPECT_EQ(first->Release(), 0u);
+    EXPECT_EQ(service.count, 1u);
+    EXPECT_EQ(variable->GetPluginInfo()->DllPath, nullptr);
+    EXPECT_EQ(variable->Release(), 0u);
+}
+
+TEST(PluginObject, StartUpFillsTheRecordWithTheLibraryPath) {
+    void* module = platform::LoadModule(test::BuiltModule().string());
+    ASSERT_NE(module, nullptr) << platform::LastLoadError();
+    IDAXPlugin* plugin = CreatePlugin(nullptr);
+    TPluginInfo* info = plugin->GetPluginInfo();
+    EXPECT_EQ(info->Version1 + info->Version2 + info->PluginVerMajor + info->PluginVerMinor, 0);
+    EXPECT_EQ(info->PluginName, nullptr);
+    info->DllHandle = module;
+    TPluginEvent startUp{EVENT_STARTUP, nullptr, 0, 0, 12345};
+    for (int round = 0; round < 2; ++round) {  // a second start-up sets the same again
+        plugin->HandleEvent(&startUp);
+        EXPECT_EQ(startUp.Result, 12345);
+        EXPECT_EQ(info->Version1, 1);
+        EXPECT_EQ(info->Version2, 2);
+        EXPECT_EQ(info->PluginVerMajor, 0);
+        EXPECT_EQ(info->PluginVerMinor, 8);
+        EXPECT_EQ(std::u16string(info->PluginName), u"Quillet");
+        EXPECT_EQ(std::u16string(info->PluginAuthor), u"Ostrel software");
+        ASSERT_NE(info->DllPath, nullptr);
+        EXPECT_EQ(platform::WideToAnsi(info->DllPath), PluginPath);
+        EXPECT_EQ(test::NativePath(PluginPath).filename(), test::BuiltModule().filename());
+    }
+    plugin->Release();
+    platform::FreeModule(module);
+    PluginPath.clear();
+}
+
+class MessageEventsTest : public testing::Test {
+protected:
+    void SetUp() override {
+        shownMessages.clear();
+        platform::SetMessageObserver(RecordShownMessage);
+        plugin = CreatePlugin(nullptr);
+    }
+    void TearDown() override {
+        plugin->Release();
+        platform::SetMessageObserver(nullptr);
+    }
+    // Sends one message event and returns the Result the plug-in left.
+    std::int32_t Send(std::int32_t code, const char16_t* sender, const char16_t* senderName,
+                      const char16_t* recipient, std::uint8_t suppressed = 0,
+                      std::int32_t hostResult = 77) {
+        TChatMessage message{0, 1197036309, u"ICQ", sender, senderName, recipient, u"Me",
+                             u"hi", suppressed};
+        TPluginEvent event{code, &message, 0, 0, hostResult};
+        plugin->HandleEvent(&event);
+        return event.Result;
+    }
+    std::optional<std::string> History(const std::string& relative) {
+        return platform::ReadWholeFile(folder.path("HISTORY\\ICQ\\" + relative));
+    }
+
+    TempFolder folder;
+    ScopedPluginPath pluginPath{folder};
+    ScopedEnv timeFormat{"QUILLET_TIME_FORMAT", "HH:mm:ss"};
+    IDAXPlugin* plugin = nullptr;
+};
+
+TEST_F(MessageEventsTest, ReceivedAndSentReachTheContactsFile) {
+    EXPECT_EQ(Send(EVENT_MESSAGE_RECEIVED, u"12345", u"Bob", u"777"), 1);
+    EXPECT_EQ(Send(EVENT_MESSAGE_SENT, u"777", u"Me", u"12345", /*suppressed*/ 1), 1);
+    const auto history = History("777\\12345.TXT");
+    ASSERT_TRUE(history);
+    EXPECT_EQ(history->find("<-\r\nBob ("), 38u);
+    EXPECT_NE(history->find(">-\r\nMe ("), std::string::npos);
+    EXPECT_TRUE(shownMessages.empty());
+}
+
+TEST_F(MessageEventsTest, SuppressedReceivedMessageIsLeftAlone) {
+    EXPECT_EQ(Send(EVENT_MESSAGE_RECEIVED, u"12345", u"Bob", u"777", 1, 77), 77);
+    EXPECT_FALSE(History("777\\12345.TXT"));
+}
+
+TEST_F(MessageEventsTest, ExcludedContactsWriteNothingButCountAsHandled) {
+    test::WriteBytes(folder.native("Exclude.ini"), "BOB\r\n\r\n12345==x\r\n");
+    ReloadLists();
+    test::WriteBytes(folder.native("aliases.ini"), "999==12345==x\r\n");
+    EXPECT_EQ(Send(EVENT_MESSAGE_RECEIVED, u"1", u"bob", u"777"), 1);
+    EXPECT_EQ(Send(EVENT_MESSAGE_SENT, u"777", u"Me", nullptr), 1);  // empty entry, null UIN
+    EXPECT_FALSE(History("777\\1.TXT"));
+    EXPECT_FALSE(History("777\\.TXT"));
+    // Tested on the identifier the host gave, before any alias rule.
+    EXPECT_EQ(Send(EVENT_MESSAGE_RECEIVED, u"999", u"Ann", u"777"), 1);
+    EXPECT_TRUE(History("777\\12345==x.TXT"));
+    EXPECT_TRUE(shownMessages.empty());
+}
+
+TEST_F(MessageEventsTest, OtherCodesChangeNothing) {
+    for (std::int32_t code : {0, 2, 3, 4, 5, 7, 15, 18, 100, -1}) {
+        TPluginEvent event{code, reinterpret_cast<void*>(0x1234), 5, 6, 42};
+        plugin->HandleEvent(&event);
+        EXPECT_EQ(event.Result, 42) << code;
+    }
+    plugin->HandleEvent(nullptr);
+}
+
+TEST_F(MessageEventsTest, FolderThatCannotBeCreatedShowsOneBoxPerMessage) {
+    test::WriteBytes(folder.native("HISTORY"), "a file where the folder should be");
+    EXPECT_EQ(Send(EVENT_MESSAGE_RECEIVED, u"12345", u"Bob", u"777"), 1);
+    EXPECT_EQ(Send(EVENT_MESSAGE_SENT, u"777", u"Me", u"12345"), 1);
+    ASSERT_EQ(shownMessages.size(), 2u);
+    for (const ShownMessage& shown : shownMessages) {
+        EXPECT_EQ(shown.text, "Failed write to history");
+        EXPECT_EQ(shown.caption, "Error - Quillet");
+    }
+}
+
+TEST_F(MessageEventsTest, FileErrorIsShownWithPathAndReasonAndLaterMessagesWrite) {
+    fs::create_directories(folder.native("HISTORY\\ICQ\\777\\12345.TXT"));
+    EXPECT_EQ(Send(EVENT_MESSAGE_RECEIVED, u"12345", u"Bob", u"777", 0, 77), 77);
+    EXPECT_EQ(Send(EVENT_MESSAGE_SENT, u"777", u"Me", u"12345", 0, 77), 0);
+    ASSERT_EQ(shownMessages.size(), 2u);
+    EXPECT_EQ(shownMessages[0].caption, "Error - Quillet");
+    EXPECT_EQ(shownMessages[0].text.rfind("Failed write to history\n", 0), 0u);
+    EXPECT_NE(shownMessages[0].text.find("12345.TXT"), std::string::npos);
+    EXPECT_GT(shownMessages[0].text.size(), 24 + folder.path().size() + 30);  // and a reason
+
+    fs::remove(folder.native("HISTORY\\ICQ\\777\\12345.TXT"));
+    EXPECT_EQ(Send(EVENT_MESSAGE_RECEIVED, u"12345", u"Bob", u"777"), 1);
+    EXPECT_TRUE(History("777\\12345.TXT"));
+    EXPECT_EQ(shownMessages.size(), 2u);
+}
+
+}  // namespace
+}  // namespace quillet

@@ -1,0 +1,7 @@
+#include "tools/host/console.h"
+
+namespace quillet::host {
+
+void UseUtf8Console() {}
+
+}  // namespace quillet::host
