@@ -15,10 +15,10 @@ enum class Encoding { Ansi, Utf16Le };
 
 // One line of the file: its decoded text and where it lies in the file's bytes.
 struct Line {
-    std::u16string text;     // without the line end
-    std::size_t begin = 0;   // offset of the text's first byte
-    std::size_t end = 0;     // offset just past the text, where the line end starts
-    std::size_t next = 0;    // offset of the next line, past the line end
+    std::u16string text;    // without the line end
+    std::size_t begin = 0;  // offset of the text's first byte
+    std::size_t end = 0;    // offset just past the text, where the line end starts
+    std::size_t next = 0;   // offset of the next line, past the line end
 };
 
 struct Document {
@@ -80,9 +80,8 @@ Document ParseAnsiDocument(std::string_view bytes) {
     Document document{Encoding::Ansi, {}, bytes.size()};
     for (const LineSpan& span : SplitLines(bytes)) {
         const auto text = bytes.substr(span.begin, span.end - span.begin);
-        document.lines.push_back(
-            {text.empty() ? std::u16string() : platform::AnsiToWide(text), span.begin, span.end,
-             span.next});
+        document.lines.push_back({text.empty() ? std::u16string() : platform::AnsiToWide(text),
+                                  span.begin, span.end, span.next});
     }
     return document;
 }
@@ -274,8 +273,8 @@ std::optional<Edit> PlanWrite(const Document& document, std::u16string_view sect
                     LineBreakUnless(last.next > last.end) + EntryLine(key, value) +
                         std::u16string(LineEnd)};
     }
-    const bool fileIsEnded = document.lines.empty() || document.lines.back().next >
-                                                           document.lines.back().end;
+    const bool fileIsEnded =
+        document.lines.empty() || document.lines.back().next > document.lines.back().end;
     std::u16string text = LineBreakUnless(fileIsEnded) + u"[" + std::u16string(section) + u"]";
     text += LineEnd;
     text += EntryLine(key, value);
@@ -292,8 +291,7 @@ std::u16string ReadIniText(std::string_view fileBytes, std::u16string_view secti
                            std::size_t bufferSize) {
     if (bufferSize == 0) return {};
     const Document document = ParseDocument(fileBytes);
-    const KeyPlace place =
-        Locate(document, TrimSpaces(UpToNul(section)), TrimSpaces(UpToNul(key)));
+    const KeyPlace place = Locate(document, TrimSpaces(UpToNul(section)), TrimSpaces(UpToNul(key)));
     std::optional<std::u16string_view> stored;
     if (place.key) stored = Interpret(document.lines[*place.key].text).value;
     const auto result = stored ? ValueAsRead(*stored) : TrimRightSpaces(UpToNul(defaultValue));
@@ -338,8 +336,7 @@ std::string ReadIniStringA(const std::string& fileName, std::string_view section
                            std::string_view key, std::string_view defaultValue,
                            std::size_t bufferSize) {
     const auto bytes = platform::ReadWholeFile(fileName);
-    return ReadIniTextAnsi(bytes.value_or(std::string()), section, key, defaultValue,
-                           bufferSize);
+    return ReadIniTextAnsi(bytes.value_or(std::string()), section, key, defaultValue, bufferSize);
 }
 
 bool WriteIniStringW(const std::string& fileName, std::u16string_view section,

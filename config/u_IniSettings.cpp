@@ -12,9 +12,8 @@ constexpr std::string_view SettingsSection = "Settings";
 std::string IniFileNameFor(std::string_view path) {
     const auto lastSeparator = path.find_last_of("\\:");
     const auto lastDot = path.rfind('.');
-    const bool hasExtension =
-        lastDot != std::string_view::npos &&
-        (lastSeparator == std::string_view::npos || lastDot > lastSeparator);
+    const bool hasExtension = lastDot != std::string_view::npos &&
+                              (lastSeparator == std::string_view::npos || lastDot > lastSeparator);
     return std::string(hasExtension ? path.substr(0, lastDot) : path) + ".ini";
 }
 

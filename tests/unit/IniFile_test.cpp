@@ -37,9 +37,12 @@ struct ReadCase {
 
 TEST(IniRead, FollowsThePrivateProfileRules) {
     const std::vector<ReadCase> cases = {
-        {"blanks around names and values", "[ s ]\r\n\t k \t=\t v \t\r\n", u"s", u"k", u"d", 2048, u"v"},
-        {"vertical tab and form feed are blanks", "[s]\r\n\vk\f=\v v\f\r\n", u"s", u"k", u"d", 2048, u"v"},
-        {"no-break space is no blank", Utf16File(u"[s]\r\nk=\u00A0v\u00A0\r\n"), u"s", u"k", u"d", 2048, u"\u00A0v\u00A0"},
+        {"blanks around names and values", "[ s ]\r\n\t k \t=\t v \t\r\n", u"s", u"k", u"d", 2048,
+         u"v"},
+        {"vertical tab and form feed are blanks", "[s]\r\n\vk\f=\v v\f\r\n", u"s", u"k", u"d", 2048,
+         u"v"},
+        {"no-break space is no blank", Utf16File(u"[s]\r\nk=\u00A0v\u00A0\r\n"), u"s", u"k", u"d",
+         2048, u"\u00A0v\u00A0"},
         {"CR alone ends a line", "[s]\ra=1\nb=2\r\n", u"s", u"b", u"d", 2048, u"2"},
         {"LF CR is two line ends", "[s]\n\rk=1", u"s", u"k", u"d", 2048, u"1"},
         {"header name ends at the first ]", "[s]x]\r\nk=1\r\n", u"s", u"k", u"d", 2048, u"1"},
@@ -49,8 +52,10 @@ TEST(IniRead, FollowsThePrivateProfileRules) {
         {"key cannot hold =", "[s]\r\na=b=c\r\n", u"s", u"a=b", u"d", 2048, u"d"},
         {"line without = gives the default", "[s]\r\nk\r\nk=1\r\n", u"s", u"k", u"d", 2048, u"d"},
         {"empty value is no default", "[s]\r\nk=\r\n", u"s", u"k", u"d", 2048, u""},
-        {"names ignore case", "[SeTTings]\r\nPATHfolder2=x\r\n", u"settings", u"pathFOLDER2", u"d", 2048, u"x"},
-        {"non-ASCII names ignore case", Utf16File(u"[Stra\u00DFe]\r\n\u00C4pfel=1\r\n"), u"STRA\u00DFE", u"\u00E4PFEL", u"d", 2048, u"1"},
+        {"names ignore case", "[SeTTings]\r\nPATHfolder2=x\r\n", u"settings", u"pathFOLDER2", u"d",
+         2048, u"x"},
+        {"non-ASCII names ignore case", Utf16File(u"[Stra\u00DFe]\r\n\u00C4pfel=1\r\n"),
+         u"STRA\u00DFE", u"\u00E4PFEL", u"d", 2048, u"1"},
         {"first section only", "[s]\r\nk=1\r\nK=2\r\n[S]\r\nj=3\r\n", u"s", u"j", u"d", 2048, u"d"},
         {"first key wins", "[s]\r\nk=1\r\nK=2\r\n[S]\r\nj=3\r\n", u"s", u"k", u"d", 2048, u"1"},
         {"next section ends the search", "[s]\r\n[t]\r\nk=1\r\n", u"s", u"k", u"d", 2048, u"d"},
@@ -75,10 +80,14 @@ TEST(IniRead, FollowsThePrivateProfileRules) {
         {"arguments lose spaces", "[s]\r\nk=1\r\n", u"  s ", u" k  ", u"d", 2048, u"1"},
         {"arguments keep tabs", "[s]\r\nk=1\r\n", u"s", u"\tk", u"d", 2048, u"d"},
         {"missing file", "", u"s", u"k", u"d", 2048, u"d"},
-        {"UTF-16LE file", Utf16File(u"[s]\r\nk=\u20AC\u4E2D\r\n"), u"s", u"k", u"d", 2048, u"\u20AC\u4E2D"},
-        {"UTF-16LE file with an odd last byte", Utf16File(u"[s]\nk=v") + "x", u"s", u"k", u"d", 2048, u"v"},
-        {"FE FF is not UTF-16", "\xFE\xFF\0[\0s\0]\0\r\0\n\0k\0=\0v"s, u"s", u"k", u"d", 2048, u"d"},
-        {"UTF-8 mark belongs to the first line", "\xEF\xBB\xBF[s]\r\nk=v\r\n", u"s", u"k", u"d", 2048, u"d"},
+        {"UTF-16LE file", Utf16File(u"[s]\r\nk=\u20AC\u4E2D\r\n"), u"s", u"k", u"d", 2048,
+         u"\u20AC\u4E2D"},
+        {"UTF-16LE file with an odd last byte", Utf16File(u"[s]\nk=v") + "x", u"s", u"k", u"d",
+         2048, u"v"},
+        {"FE FF is not UTF-16", "\xFE\xFF\0[\0s\0]\0\r\0\n\0k\0=\0v"s, u"s", u"k", u"d", 2048,
+         u"d"},
+        {"UTF-8 mark belongs to the first line", "\xEF\xBB\xBF[s]\r\nk=v\r\n", u"s", u"k", u"d",
+         2048, u"d"},
     };
     for (const ReadCase& c : cases) {
         EXPECT_EQ(ReadIniText(c.file, c.section, c.key, c.defaultValue, c.bufferSize), c.expected)
@@ -94,6 +103,13 @@ TEST(IniRead, AnsiFormConvertsThroughTheCodePage) {
     EXPECT_EQ(ReadIniTextAnsi("[s]\r\nk=caf\xE9\r\n", "S", "K", "", 2048), "caf\xE9");
     EXPECT_EQ(ReadIniTextAnsi("[s]\r\nk=abcdef\r\n", "s", "k", "", 4), "abc");
     EXPECT_EQ(ReadIniTextAnsi("", "s", "k", "x  ", 2048), "x");
+}
+
+TEST(IniRead, AnsiCutKeepsDoubleByteCharactersWhole) {
+    if (platform::AnsiCodePage() != 932) GTEST_SKIP() << "needs code page 932";
+    const std::string file = Utf16File(u"[s]\r\nk=\u65E5\u672C\u8A9E\r\n");
+    EXPECT_EQ(ReadIniTextAnsi(file, "s", "k", "", 7), "\x93\xFA\x96\x7B\x8C\xEA");
+    EXPECT_EQ(ReadIniTextAnsi(file, "s", "k", "", 6), "\x93\xFA\x96\x7B");
 }
 
 struct WriteCase {
@@ -122,8 +138,8 @@ TEST(IniWrite, EditsTheFileInPlace) {
         {"new key after a last line without line end", "[s]\r\na=1", u"s", u"k", u"v",
          "[s]\r\na=1\r\nk=v\r\n"},
         {"new key after a lone header", "[s]", u"s", u"k", u"v", "[s]\r\nk=v\r\n"},
-        {"new key into the first of two sections", "[s]\r\na=1\r\n[s]\r\nb=2\r\n", u"s", u"b",
-         u"3", "[s]\r\na=1\r\nb=3\r\n[s]\r\nb=2\r\n"},
+        {"new key into the first of two sections", "[s]\r\na=1\r\n[s]\r\nb=2\r\n", u"s", u"b", u"3",
+         "[s]\r\na=1\r\nb=3\r\n[s]\r\nb=2\r\n"},
         {"new section at the end", "[s]\r\na=1\r\n", u"t", u"k", u"v",
          "[s]\r\na=1\r\n[t]\r\nk=v\r\n"},
         {"new section after a last line without line end", "[s]\r\na=1", u"t", u"k", u"v",
@@ -185,25 +201,25 @@ TEST(IniWrite, RefusesLineBreaksAndSaysWhere) {
 // Files put together at random from awkward pieces: after any write, the key written reads
 // back as the reader sees the value, and every other key reads as before.
 TEST(IniWrite, RandomFilesReadBackAfterAnyWrite) {
-    const std::vector<std::string> pieces = {"[s]",   "[S ]",  "[t]",     "[s",    "k=1",
-                                             " K = 2", "k",     ";k=3",    "",      "j=\"q\"",
-                                             "=x",    "a=b=c", "\t[t]x", "J\t=\t'y'", "k=\xE9"};
+    const std::vector<std::string> pieces = {"[s]",    "[S ]",  "[t]",    "[s",        "k=1",
+                                             " K = 2", "k",     ";k=3",   "",          "j=\"q\"",
+                                             "=x",     "a=b=c", "\t[t]x", "J\t=\t'y'", "k=\xE9"};
     const std::vector<std::string> lineEnds = {"\r\n", "\n", "\r", "\r\n"};
     const std::vector<std::pair<std::u16string, std::u16string>> probes = {
-        {u"s", u"k"}, {u"s", u"j"}, {u"t", u"k"}, {u"t", u"j"}, {u"s", u"a"}, {u"u", u"k"},
-        {u"s", u""},  {u"t", u"a"}};
+        {u"s", u"k"}, {u"s", u"j"}, {u"t", u"k"}, {u"t", u"j"},
+        {u"s", u"a"}, {u"u", u"k"}, {u"s", u""},  {u"t", u"a"}};
     const std::vector<std::u16string> values = {u"v", u"", u" padded ", u"'q'", u"a=b", u"1"};
-    std::mt19937 random(20240611);
+    std::mt19937 generator(20240611);
     for (int round = 0; round < 400; ++round) {
         std::string file;
-        const int lines = static_cast<int>(random() % 8);
+        const int lines = static_cast<int>(generator() % 8);
         for (int i = 0; i < lines; ++i) {
-            file += pieces[random() % pieces.size()];
-            if (i + 1 < lines || random() % 2) file += lineEnds[random() % lineEnds.size()];
+            file += pieces[generator() % pieces.size()];
+            if (i + 1 < lines || generator() % 2) file += lineEnds[generator() % lineEnds.size()];
         }
-        if (random() % 3 == 0) file = Utf16File(platform::AnsiToWide(file));
-        const auto& [section, key] = probes[random() % probes.size()];
-        const std::u16string& value = values[random() % values.size()];
+        if (generator() % 3 == 0) file = Utf16File(platform::AnsiToWide(file));
+        const auto& [section, key] = probes[generator() % probes.size()];
+        const std::u16string& value = values[generator() % values.size()];
 
         const std::string after = WriteIniText(file, section, key, value).value_or(file);
         std::u16string expected(value);
@@ -212,7 +228,8 @@ TEST(IniWrite, RandomFilesReadBackAfterAnyWrite) {
         if (expected.size() >= 2 && expected.front() == u'\'' && expected.back() == u'\'') {
             expected = expected.substr(1, expected.size() - 2);
         }
-        EXPECT_EQ(ReadIniText(after, section, key, u"?", 2048), expected) << testing::PrintToString(file);
+        EXPECT_EQ(ReadIniText(after, section, key, u"?", 2048), expected)
+            << testing::PrintToString(file);
         for (const auto& [otherSection, otherKey] : probes) {
             if (platform::EqualIgnoreCase(otherSection, section) && otherKey == key) continue;
             EXPECT_EQ(ReadIniText(after, otherSection, otherKey, u"?", 2048),

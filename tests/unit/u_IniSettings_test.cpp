@@ -73,8 +73,9 @@ TEST(ReadIniValue, GivesEmptyTextForWhatIsMissing) {
     test::TempFolder folder;
     const std::string file = folder.path("German.ini");
     EXPECT_EQ(ReadIniValue("TRANSLATOR", "NativeName", file), "");
-    test::WriteBytes(folder.native("German.ini"),
-                     "[translator]\r\nnativename=Deutsch\r\nver=\r\n[Settings]\r\nPathFolder2=x\r\n");
+    test::WriteBytes(
+        folder.native("German.ini"),
+        "[translator]\r\nnativename=Deutsch\r\nver=\r\n[Settings]\r\nPathFolder2=x\r\n");
     EXPECT_EQ(ReadIniValue("TRANSLATOR", "NativeName", file), "Deutsch");
     EXPECT_EQ(ReadIniValue("TRANSLATOR", "ver", file), "");
     EXPECT_EQ(ReadIniValue("TRANSLATOR", "Author", file), "");
@@ -134,7 +135,8 @@ TEST(WriteSetting, RefusesALineBreakAndSaysWhy) {
     test::ScopedPluginPath plugin(folder);
     test::WriteBytes(folder.native("Quillet.ini"), "[Settings]\r\nPathFolder2=a\r\n");
     const std::string message = WriteSettingError("PathFolder2", "b\r\nPathFolder1=C:\\evil");
-    EXPECT_EQ(message.rfind("Unable to write to " + plugin.settingsFile() + ": ", 0), 0u) << message;
+    EXPECT_EQ(message.rfind("Unable to write to " + plugin.settingsFile() + ": ", 0), 0u)
+        << message;
     EXPECT_NE(message.find("PathFolder2"), std::string::npos) << message;
     EXPECT_NE(message.find("line break"), std::string::npos) << message;
     EXPECT_EQ(test::ReadBytes(folder.native("Quillet.ini")), "[Settings]\r\nPathFolder2=a\r\n");

@@ -1,0 +1,121 @@
+// The user-interface toolkit of the platform layer: a modal dialog built from a table of
+// controls, driven by portable code through this interface. The Win32 implementation renders it
+// with the standard control classes; the POSIX one has no screen; tests supply a headless one.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+enum class ControlKind {
+    Form,        // the dialog window itself (first row of a layout)
+    TabControl,  // tabbed pages (SysTabControl32)
+    Page,        // one page of the tab control; its parent is the tab control
+    Button,
+    GroupBox,
+    Label,       // Static
+    LinkLabel,   // Static in the hot-light colour with a hand cursor; clicks are reported
+    Edit,        // one-line Edit
+    Memo,        // multi-line Edit with scroll bars
+    DropDownList,  // ComboBox without free typing
+    OwnerDrawList, // ListBox, single selection, owner-drawn rows of variable height, texts kept
+    Panel,       // a plain area (no bevel) that holds other controls
+    WhiteShape,  // a white rectangle filling its parent
+    Picture,     // a bitmap picture; its text names the picture
+};
+
+// Extra looks of a control.
+enum ControlFlags : std::uint32_t {
+    kNoFlags = 0,
+    kBold = 1u << 0,
+    kWordWrap = 1u << 1,
+    kCourierNew = 1u << 2,
+    kLargeBold = 1u << 3,  // Tahoma bold, 19 pixels character height
+    kFixedSize = 1u << 4,  // otherwise a label sizes itself to its text
+};
+
+// One row of a layout: a control, where it sits and what it shows first.
+struct ControlSpec {
+    ControlKind kind;
+    const char* name;    // component name, such as "bSave"; unique within the layout
+    const char* parent;  // component name of the parent; empty for the form
+    int left, top, width, height;  // pixels relative to the parent; 0 x 0 sizes to the text
+    const char* text;    // caption (or first content)
+    std::uint32_t flags = kNoFlags;
+};
+
+struct Rect {
+    int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+struct Color {
+    std::uint8_t red = 0, green = 0, blue = 0;
+};
+
+// What the draw handler of an owner-drawn row paints with.
+class RowPainter {
+public:
+    virtual ~RowPainter() = default;
+    virtual void FillRect(const Rect& rect, Color color) = 0;
+    // Text with its left top corner at (x, y), transparent background.
+    virtual void DrawText(int x, int y, const std::string& text, Color color) = 0;
+    // The icon of an .ico file at its own size; nothing when the file is missing or no icon.
+    virtual void DrawIconFile(const std::string& icoPath, int x, int y) = 0;
+};
+
+// The portable side: the form's handlers, called by the toolkit. Control names are those of
+// the layout.
+class DialogEvents {
+public:
+    virtual ~DialogEvents() = default;
+    virtual void OnShow() = 0;                                    // once, before it is seen
+    virtual void OnClick(const std::string& control) = 0;         // buttons, link labels
+    virtual void OnChange(const std::string& control) = 0;        // a pick in a list, a page
+    virtual void OnDoubleClick(const std::string& control) = 0;   // owner-drawn list
+    // The height of a row, given the height of the text "Wg" in the list's font.
+    virtual int OnMeasureItem(const std::string& control, int index, int textHeight) = 0;
+    virtual void OnDrawItem(const std::string& control, int index, const Rect& rect,
+                            bool selected, RowPainter& painter) = 0;
+};
+
+// A dialog built from a layout. Every operation names a control of the layout.
+class Dialog {
+public:
+    virtual ~Dialog() = default;
+
+    virtual std::string Text(const std::string& control) const = 0;
+    virtual void SetText(const std::string& control, const std::string& text) = 0;
+    virtual bool Enabled(const std::string& control) const = 0;
+    virtual void SetEnabled(const std::string& control, bool enabled) = 0;
+
+    // Rows of a drop-down or owner-drawn list; the index selected, -1 for none.
+    virtual void AddItem(const std::string& control, const std::string& text) = 0;
+    virtual std::vector<std::string> Items(const std::string& control) const = 0;
+    virtual int SelectedIndex(const std::string& control) const = 0;
+    virtual void Select(const std::string& control, int index) = 0;
+
+    virtual int ActivePage() const = 0;
+    virtual void ShowPage(int index) = 0;
+    virtual void Repaint(const std::string& control) = 0;
+
+    // Lets pending user-interface messages run (other window events may be handled).
+    virtual void ProcessMessages() = 0;
+    // The folder picker: file-system folders only, a status line, resizable, a "new folder"
+    // button. The chosen folder's full path, or nothing when cancelled.
+    virtual std::optional<std::string> BrowseForFolder() = 0;
+    virtual void ShowError(const std::string& text, const std::string& caption) = 0;
+
+    // Shows the dialog modally; OnShow runs first; returns when Close is called or the user
+    // closes the window.
+    virtual void RunModal() = 0;
+    virtual void Close() = 0;
+};
+
+// The platform's dialog for a layout, or null where the platform has no screen.
+std::unique_ptr<Dialog> CreateDialog(const std::vector<ControlSpec>& layout, DialogEvents& events);
+
+}  // namespace platform

@@ -1,0 +1,182 @@
+// File services of the POSIX platform layer. Paths arrive in Windows form and are translated by
+// NativePath; failures carry errno and strerror's reason. Linux has no sharing modes, so "read
+// sharing only" cannot be enforced: other programs may write a file while it is open here.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "platform/platform.h"
+#include "platform/posix/letter_case.h"
+#include "platform/posix/paths.h"
+#include "platform/posix/unicode.h"
+
+namespace platform {
+
+namespace {
+
+using posix::NativePath;
+
+[[noreturn]] void ThrowSystemError(const char* operation, const std::string& path, int error) {
+    std::array<char, 256> buffer{};
+    // The GNU strerror_r returns the message, which need not be in the buffer.
+    const char* reason = strerror_r(error, buffer.data(), buffer.size());
+    throw SystemError(std::string(operation) + " " + path + ": " + reason,
+                      static_cast<std::uint32_t>(error));
+}
+
+// The Linux path of `path`; throws the error of a missing drive (ENOENT) when it has none.
+std::string NativePathOrThrow(const char* operation, const std::string& path) {
+    auto native = NativePath(path);
+    if (!native) ThrowSystemError(operation, path, ENOENT);
+    return *native;
+}
+
+// An open file descriptor, closed with the object unless Close() has closed it.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int descriptor) : descriptor_(descriptor) {}
+    ~FileDescriptor() {
+        if (descriptor_ >= 0) ::close(descriptor_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    int get() const { return descriptor_; }
+    bool isOpen() const { return descriptor_ >= 0; }
+
+    // Closes the descriptor; returns 0 or the errno of a failed close. Linux has closed the
+    // descriptor even when close() reports EINTR, and nothing is lost then.
+    int Close() {
+        const int result = ::close(descriptor_);
+        descriptor_ = -1;
+        return result == 0 || errno == EINTR ? 0 : errno;
+    }
+
+private:
+    int descriptor_;
+};
+
+// Opens the Linux file `native`; without the drive or on failure the descriptor is not open and
+// errno tells why.
+FileDescriptor OpenNative(const std::string& native, int flags) {
+    return FileDescriptor(::open(native.c_str(), flags | O_CLOEXEC, 0666));
+}
+
+// Writes all of `bytes`, going on after short writes; returns 0 or the errno of the failure.
+int WriteAll(int descriptor, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (written == 0) return EIO;
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return 0;
+}
+
+// The kind of the Linux file behind a Windows-form path, following links; 0 when there is none.
+mode_t FileKind(const std::string& path) {
+    const auto native = NativePath(path);
+    struct stat status {};
+    if (!native || ::stat(native->c_str(), &status) != 0) return 0;
+    return status.st_mode & S_IFMT;
+}
+
+// Writes `bytes` to a file opened with `flags`, flushes it to the disk when `flush` is set and
+// closes it; throws SystemError naming the step that failed.
+void WriteFile(const std::string& path, int flags, std::string_view bytes, bool flush) {
+    // Without O_NONBLOCK, opening a named pipe would wait for a reader; regular files ignore it.
+    FileDescriptor file = OpenNative(NativePathOrThrow("open", path), flags | O_NONBLOCK);
+    if (!file.isOpen()) ThrowSystemError("open", path, errno);
+    if (const int error = WriteAll(file.get(), bytes)) ThrowSystemError("write", path, error);
+    // Devices and pipes cannot be flushed (EINVAL); their data has gone already.
+    if (flush && ::fsync(file.get()) != 0 && errno != EINVAL && errno != EROFS) {
+        ThrowSystemError("fsync", path, errno);
+    }
+    if (const int error = file.Close()) ThrowSystemError("close", path, error);
+}
+
+// Reads from `descriptor` to its end; nullopt on a read error.
+std::optional<std::string> ReadToEnd(int descriptor) {
+    std::string content;
+    std::array<char, 64 * 1024> chunk{};
+    for (;;) {
+        const ssize_t got = ::read(descriptor, chunk.data(), chunk.size());
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return std::nullopt;
+        }
+        if (got == 0) return content;
+        content.append(chunk.data(), static_cast<std::size_t>(got));
+    }
+}
+
+struct DirectoryCloser {
+    void operator()(DIR* directory) const { ::closedir(directory); }
+};
+
+bool IsFolderEntry(DIR* directory, const dirent& entry) {
+    if (entry.d_type == DT_DIR) return true;
+    if (entry.d_type != DT_UNKNOWN && entry.d_type != DT_LNK) return false;
+    struct stat status {};
+    return ::fstatat(::dirfd(directory), entry.d_name, &status, 0) == 0 && S_ISDIR(status.st_mode);
+}
+
+}  // namespace
+
+bool FileExists(const std::string& path) {
+    const mode_t kind = FileKind(path);
+    return kind != 0 && kind != S_IFDIR;
+}
+
+bool FolderExists(const std::string& path) { return FileKind(path) == S_IFDIR; }
+
+void CreateFolder(const std::string& path) {
+    const std::string native = NativePathOrThrow("mkdir", path);
+    if (::mkdir(native.c_str(), 0777) != 0) ThrowSystemError("mkdir", path, errno);
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    const auto native = NativePath(path);
+    if (!native) return std::nullopt;
+    FileDescriptor file = OpenNative(*native, O_RDONLY | O_NONBLOCK);
+    struct stat status {};
+    if (!file.isOpen() || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        return std::nullopt;
+    }
+    return ReadToEnd(file.get());
+}
+
+void WriteWholeFile(const std::string& path, std::string_view bytes) {
+    WriteFile(path, O_WRONLY | O_CREAT | O_TRUNC, bytes, false);
+}
+
+void AppendToFile(const std::string& path, std::string_view bytes) {
+    WriteFile(path, O_WRONLY | O_CREAT | O_APPEND, bytes, true);
+}
+
+std::vector<FolderEntry> ListFolder(const std::string& folder, const std::string& mask) {
+    std::vector<FolderEntry> entries;
+    const auto native = NativePath(folder);
+    if (!native) return entries;
+    const std::unique_ptr<DIR, DirectoryCloser> directory(::opendir(native->c_str()));
+    if (!directory) return entries;
+    // As on Windows, "*.*" matches every name, also those without a dot.
+    const std::u16string wideMask = mask == "*.*" ? u"*" : AnsiToWide(mask);
+    while (const dirent* entry = ::readdir(directory.get())) {
+        const std::u16string name = posix::Utf8ToUtf16(entry->d_name);
+        if (!posix::MatchesWildcard(name, wideMask)) continue;
+        entries.push_back({WideToAnsi(name), IsFolderEntry(directory.get(), *entry)});
+    }
+    return entries;
+}
+
+}  // namespace platform
