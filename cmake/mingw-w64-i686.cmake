@@ -1,10 +1,12 @@
-# Cross-compiles the 32-bit Windows build with Debian's mingw-w64 (win32 threading model, so the
-# binaries need no libwinpthread). Programs built here run under Wine as the tests' emulator.
+# Cross-compiles the 32-bit Windows build with Debian's mingw-w64. The posix threading model gives
+# the C++ library its mutexes (GoogleTest needs them); its winpthread is linked statically like the
+# rest of the runtime, so the DLL still imports only system DLLs. Programs built here run under
+# Wine as the tests' emulator.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++)
+set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
 
 set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)

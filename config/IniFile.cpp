@@ -103,7 +103,9 @@ std::string Encode(std::u16string_view text, Encoding encoding) {
 
 // ---- Blanks and C-string ends ------------------------------------------------------------------
 
-bool IsBlank(char16_t c) { return c == u' ' || (c >= 0x09 && c <= 0x0D); }
+bool IsBlank(char16_t c) {
+    return c == u' ' || (c >= 0x09 && c <= 0x0D);
+}
 
 std::u16string_view TrimRightBlanks(std::u16string_view text) {
     while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);

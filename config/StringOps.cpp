@@ -7,8 +7,8 @@ namespace quillet {
 namespace {
 // Replaces the occurrences of `search` found in `haystack`, which has the same length as `text`
 // and holds the form of it in which to look.
-std::string ReplaceFound(std::string_view text, std::string_view haystack,
-                         std::string_view search, std::string_view replacement) {
+std::string ReplaceFound(std::string_view text, std::string_view haystack, std::string_view search,
+                         std::string_view replacement) {
     if (search.empty()) return std::string(text);
     std::string result;
     result.reserve(text.size());

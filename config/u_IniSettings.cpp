@@ -17,7 +17,9 @@ std::string IniFileNameFor(std::string_view path) {
     return std::string(hasExtension ? path.substr(0, lastDot) : path) + ".ini";
 }
 
-std::string SettingsFileName() { return IniFileNameFor(PluginPath); }
+std::string SettingsFileName() {
+    return IniFileNameFor(PluginPath);
+}
 
 std::string ReadSetting(std::string_view key, std::string_view defaultValue) {
     std::string value = ReadIniStringA(SettingsFileName(), SettingsSection, key, defaultValue,

@@ -38,9 +38,13 @@ struct FolderMacro {
 };
 }  // namespace
 
-std::string ExpandEnvVars(const std::string& text) { return platform::ExpandEnvironment(text); }
+std::string ExpandEnvVars(const std::string& text) {
+    return platform::ExpandEnvironment(text);
+}
 
-std::string GetWindowsDir() { return platform::WindowsDirectory(); }
+std::string GetWindowsDir() {
+    return platform::WindowsDirectory();
+}
 
 std::int32_t GetSpecialFolder(std::int32_t folderId, std::string& path) {
     return platform::SpecialFolder(folderId, path);

@@ -11,7 +11,9 @@ bool IsDotsAndBlanks(std::string_view piece) {
            piece.find_first_not_of(". ") == std::string_view::npos;
 }
 
-char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char AsciiUpper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 bool IsDeviceName(std::string_view name) {
     static constexpr std::array<std::string_view, 22> kDevices = {
@@ -36,7 +38,9 @@ std::string ProtectSegment(std::string_view segment) {
     return result;
 }
 
-bool IsDrive(std::string_view segment) { return segment.size() == 2 && segment[1] == ':'; }
+bool IsDrive(std::string_view segment) {
+    return segment.size() == 2 && segment[1] == ':';
+}
 
 // Applies `rule` to every "\"-separated piece of `text`, keeping the separators.
 template <typename Rule>
@@ -46,8 +50,8 @@ std::string ForEachPiece(std::string_view text, Rule rule) {
     std::size_t start = 0;
     for (;;) {
         const std::size_t end = text.find('\\', start);
-        const std::string_view piece =
-            text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        const std::string_view piece = text.substr(
+            start, end == std::string_view::npos ? std::string_view::npos : end - start);
         result += rule(piece, start == 0);
         if (end == std::string_view::npos) break;
         result += '\\';

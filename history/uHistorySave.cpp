@@ -79,7 +79,8 @@ std::string ExpandContactMacros(const std::string& pathTemplate, const THistoryR
     std::string result = pathTemplate;
     for (const auto& [macro, value] : macros) {
         if (pathTemplate.find(macro) == std::string::npos) continue;
-        result = ReplaceAllExact(result, macro, NeutralizeDotSegments(platform::WideToAnsi(*value)));
+        result =
+            ReplaceAllExact(result, macro, NeutralizeDotSegments(platform::WideToAnsi(*value)));
     }
     return result;
 }

@@ -18,6 +18,11 @@
 #include <string_view>
 #include <vector>
 
+// <windows.h> defines FreeModule as a macro for FreeLibrary, which would rename ours.
+#ifdef FreeModule
+#undef FreeModule
+#endif
+
 namespace platform {
 
 // A failed operating-system call: the message names the operation and the file and ends with the
@@ -141,5 +146,9 @@ void* LoadModule(const std::string& path);
 void* FindExport(void* module, const char* name);
 void FreeModule(void* module);
 std::string LastLoadError();
+
+// Makes the console show the UTF-8 a host program prints (Windows consoles start in an OEM code
+// page); terminals elsewhere take UTF-8 already.
+void UseUtf8Console();
 
 }  // namespace platform

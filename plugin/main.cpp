@@ -4,8 +4,8 @@
 #include <exception>
 
 #include "config/u_SimpleAliases.h"
-#include "history/uHistorySave.h"
 #include "history/DateTime.h"
+#include "history/uHistorySave.h"
 #include "platform/platform.h"
 #include "ui/u_options.h"
 
@@ -23,7 +23,9 @@ constexpr const char* kErrorCaption = "Error - Quillet";
 constexpr const char* kFailedWrite = "Failed write to history";
 
 // A host text up to its first NUL; a null pointer is the empty text.
-std::u16string CopyText(const char16_t* text) { return text ? std::u16string(text) : u""; }
+std::u16string CopyText(const char16_t* text) {
+    return text ? std::u16string(text) : u"";
+}
 
 // The message seen from the user's side: the other party is the contact.
 THistoryRec BuildHistoryRec(const TChatMessage& message, bool received) {
@@ -58,9 +60,9 @@ void RecordMessage(TPluginEvent& event, bool received) {
         try {
             if (!SaveHistory(rec)) platform::ShowMessage(kFailedWrite, kErrorCaption);
         } catch (const HistoryWriteError& error) {
-            platform::ShowMessage(std::string(kFailedWrite) + "\n" + error.path() + "\n" +
-                                      error.what(),
-                                  kErrorCaption);
+            platform::ShowMessage(
+                std::string(kFailedWrite) + "\n" + error.path() + "\n" + error.what(),
+                kErrorCaption);
             return;
         } catch (const std::exception& error) {
             platform::ShowMessage(std::string(kFailedWrite) + "\n" + error.what(), kErrorCaption);
@@ -77,7 +79,9 @@ void ShowOptions() {
 }
 }  // namespace
 
-bool SameGuid(const TGuid& a, const TGuid& b) { return std::memcmp(&a, &b, sizeof(TGuid)) == 0; }
+bool SameGuid(const TGuid& a, const TGuid& b) {
+    return std::memcmp(&a, &b, sizeof(TGuid)) == 0;
+}
 
 TDaxPlugin::TDaxPlugin(IDAXPluginService* service) : FPluginService(service) {
     if (FPluginService) FPluginService->AddRef();
@@ -117,7 +121,9 @@ std::uint32_t QUILLET_STDCALL TDaxPlugin::Release() {
     return static_cast<std::uint32_t>(count);
 }
 
-TPluginInfo* QUILLET_STDCALL TDaxPlugin::GetPluginInfo() { return &FPluginInfo; }
+TPluginInfo* QUILLET_STDCALL TDaxPlugin::GetPluginInfo() {
+    return &FPluginInfo;
+}
 
 void QUILLET_STDCALL TDaxPlugin::HandleEvent(TPluginEvent* event) {
     // Nothing may unwind into the host: every handler runs inside this net. Failures a handler

@@ -59,5 +59,5 @@ private:
 
 // The library's only export: stores the plug-in's interface, with one reference, into *plugin
 // (releasing what the variable held) and keeps one reference to the host's service.
-extern "C" QUILLET_EXPORT void QUILLET_STDCALL CreateCorvexPLUGIN(quillet::IDAXPlugin** plugin,
-                                                                  quillet::IDAXPluginService* service);
+extern "C" QUILLET_EXPORT void QUILLET_STDCALL
+CreateCorvexPLUGIN(quillet::IDAXPlugin** plugin, quillet::IDAXPluginService* service);

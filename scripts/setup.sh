@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 packages=(cmake ninja-build g++ clang libgtest-dev libgmock-dev googletest libbenchmark-dev
           nlohmann-json3-dev libcli11-dev g++-mingw-w64-i686 wine wine32:i386 xvfb xauth
-          imagemagick locales)
+          imagemagick locales fonts-wine fonts-liberation)
 
 missing=()
 for package in "${packages[@]}"; do
@@ -33,4 +33,19 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$WINEPREFIX"
   wineboot -i >/dev/null 2>&1
   wineserver -w
+fi
+
+# Wine's own fonts (Tahoma, Marlett for the title bar's close box) where its programs find them,
+# so that the options dialog shows the fonts it asks for.
+if [ -d /usr/share/wine/fonts ] && [ -d "$WINEPREFIX/drive_c/windows/Fonts" ]; then
+  ln -sf /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+fi
+
+# The locales the Windows tests run under (Wine takes the user's locale from LANG, and needs the
+# glibc locale to map file names outside ASCII).
+if [ "$(id -u)" = 0 ]; then
+  for locale in en_US en_GB de_DE ru_RU ja_JP ko_KR; do
+    locale -a 2>/dev/null | grep -qi "^${locale}\.utf-\?8$" ||
+      localedef -i "$locale" -f UTF-8 "$locale.UTF-8" 2>/dev/null || true
+  done
 fi

@@ -15,4 +15,5 @@ cmake --build --preset win32
 export WINEPREFIX="$PWD/build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=d;mshtml=d"
 wineserver -p  # one server for all the Windows tests, so each start is quick
 trap 'wineserver -k 2>/dev/null || true' EXIT
-ctest --preset win32
+# The dialog tests need a screen: a virtual one, for this run only.
+xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset win32

@@ -1,14 +1,476 @@
 #include "ui/u_options.h"
 
+#include <exception>
+#include <optional>
+
+#include "config/u_IniSettings.h"
 #include "platform/platform.h"
+#include "ui/LanguageSupport.h"
 
 namespace quillet {
 
+namespace {
+
+using platform::Color;
+using platform::ControlKind;
+using platform::ControlSpec;
+
+constexpr const char* ErrorCaption = "Error - Quillet";
+constexpr const char* AliasesFileName = "aliases.ini";
+constexpr const char* ExcludeFileName = "Exclude.ini";
+
+// The third and fourth of the version numbers the plug-in reports to the host.
+constexpr int PluginVerMajor = 0;
+constexpr int PluginVerMinor = 8;
+
+constexpr const char* LegalNotice =
+    "Copyright (c) Ostrel software. Provided as is, without warranty.";
+constexpr const char* Credits = "Thanks to everyone who translated and tested Quillet.";
+
+// Texts built when the dialog is shown; each passes through the translation.
+constexpr const char* HelpReplacements =
+    "Suppored replacements: /n %PROTOCOL% \t- name of the protocol /n %CONTACTNAME%\t- name of "
+    "contact (from your contact list) /n %UIN% \t\t- UIN of contact /n %MYUIN% \t- Your UIN /n "
+    "%MYNAME% \t- Your name";
+constexpr const char* HelpExclude =
+    "Enter UIN or Contact Name to disable save history for specfied contact. /n One UIN or "
+    "Contact Name per line. /n /n NOTE: if you exclude UIN from history, aliases with this UIN "
+    "also will be exluded from history.";
+constexpr const char* HelpAliases =
+    "At this moment plugins do not have rights to acess contact-list. /n You need manually enter "
+    "aliases for UINs and Contact name in separate lines.";
+constexpr const char* HelpAliasesExample = "For example:";
+constexpr const char* HelpAliasesWarning =
+    "NOTE: please do not enter any text in this memo if you do not fully understand feature. "
+    "Because, you may break your history-files. /n /n This feature is NOT ready to use. This "
+    "aliases are used only as replacement rules in filename.";
+constexpr const char* RestartNotice = "* Please close and reopen this dialog to apply language.";
+constexpr const char* NL = "\n\r";  // line feed, then carriage return, as "/n" becomes
+
+constexpr int QuilletPathItem = 1;
+constexpr const char* CustomFolderMacro = "%CUSTOM%";
+
+// Defaults of the path fields; the dialog's own for PathFile1 differs from Reset's.
+constexpr const char* DefaultFolder2 = "History";
+constexpr const char* DefaultFile1Shown = "%PROTOCOL%\\%UIN%";
+constexpr const char* DefaultFile1 = "%PROTOCOL%\\%MYUIN%\\%UIN%";
+constexpr const char* DefaultExt = "txt";
+constexpr const char* DefaultCustomFolder = "C:\\";
+
+// Row colours of the language list.
+constexpr Color SelectedBackground{0, 113, 225};
+constexpr Color EvenBackground{255, 255, 255};
+constexpr Color OddBackground{216, 233, 254};
+constexpr Color White{255, 255, 255};
+constexpr Color Black{0, 0, 0};
+constexpr int RowPadding = 10;
+constexpr int LabelLeft = 28;
+constexpr int TextTop = 3;
+constexpr int VersionFromRight = 45;
+constexpr int IconLeft = 4;
+constexpr int IconTop = 6;
+constexpr std::size_t MinimumNativeName = 4;
+
+constexpr std::uint32_t Wrapped = platform::kWordWrap | platform::kFixedSize;
+
+// clang-format off
+const std::vector<ControlSpec> Layout = {
+    {ControlKind::Form, "fOptions", "", 0, 0, 513, 380, "Quillet : Options"},
+    {ControlKind::Button, "Button1", "fOptions", 430, 344, 75, 25, "Cancel"},
+    {ControlKind::Button, "bSave", "fOptions", 349, 344, 75, 25, "Save"},
+    {ControlKind::Button, "bReset", "fOptions", 8, 344, 121, 25, "Reset to Default"},
+    {ControlKind::TabControl, "PageControl1", "fOptions", 8, 8, 497, 321, ""},
+
+    {ControlKind::Page, "TabSheet1", "PageControl1", 0, 0, 0, 0, "Save as"},
+    {ControlKind::GroupBox, "GroupBox1", "TabSheet1", 3, 3, 483, 106, "Folder to story history:"},
+    {ControlKind::DropDownList, "cbFolder1", "GroupBox1", 16, 24, 169, 21, ""},
+    {ControlKind::Label, "Label3", "GroupBox1", 191, 27, 0, 0, "\\"},
+    {ControlKind::Edit, "ePath2", "GroupBox1", 201, 24, 264, 21, ""},
+    {ControlKind::Label, "Label8", "GroupBox1", 16, 56, 0, 0, "Select %Custom% folder:"},
+    {ControlKind::Edit, "eCustomFolder", "GroupBox1", 16, 72, 394, 21, ""},
+    {ControlKind::Button, "bSelDir", "GroupBox1", 424, 72, 41, 17, "..."},
+    {ControlKind::GroupBox, "GroupBox2", "TabSheet1", 3, 115, 483, 169,
+     "Name of file for each contact:"},
+    {ControlKind::Edit, "eFileName", "GroupBox2", 16, 32, 384, 21, ""},
+    {ControlKind::Label, "Label2", "GroupBox2", 406, 35, 0, 0, "."},
+    {ControlKind::Edit, "eExt", "GroupBox2", 416, 32, 57, 21, ""},
+    {ControlKind::Label, "Label4", "GroupBox2", 16, 64, 457, 81, "",
+     Wrapped | platform::kCourierNew},
+
+    {ControlKind::Page, "TabSheet3", "PageControl1", 0, 0, 0, 0, "Exlude"},
+    {ControlKind::Memo, "mExclude", "TabSheet3", 16, 16, 278, 265, ""},
+    {ControlKind::Label, "Label10", "TabSheet3", 304, 16, 182, 274, "", Wrapped},
+
+    {ControlKind::Page, "TabSheet2", "PageControl1", 0, 0, 0, 0, "Aliases"},
+    {ControlKind::Memo, "Memo1", "TabSheet2", 16, 16, 278, 265, ""},
+    {ControlKind::Label, "Label9", "TabSheet2", 312, 16, 177, 265, "", Wrapped},
+
+    {ControlKind::Page, "TabSheet4", "PageControl1", 0, 0, 0, 0, "Language"},
+    {ControlKind::OwnerDrawList, "lbLangs", "TabSheet4", 16, 16, 457, 201, ""},
+    {ControlKind::Label, "Label11", "TabSheet4", 16, 224, 457, 34,
+     "To select language please double click on it. Then close and open this dialog again.",
+     Wrapped},
+    {ControlKind::Label, "lPleaseRestart", "TabSheet4", 16, 264, 449, 13, "",
+     platform::kBold | platform::kFixedSize},
+
+    {ControlKind::Page, "TabSheet5", "PageControl1", 0, 0, 0, 0, "About"},
+    {ControlKind::Panel, "Panel1", "TabSheet5", 0, 0, 0, 76, ""},  // width 0: the page's
+    {ControlKind::WhiteShape, "Shape1", "Panel1", 0, 0, 0, 0, ""},
+    {ControlKind::Picture, "Image1", "Panel1", 152, 6, 171, 63, "logo.bmp"},
+    {ControlKind::Label, "Label1", "TabSheet5", 96, 114, 0, 0, "Quillet", platform::kLargeBold},
+    {ControlKind::Label, "lVersion", "TabSheet5", 96, 143, 0, 0, ""},
+    {ControlKind::Label, "Label5", "TabSheet5", 96, 181, 0, 0, LegalNotice},
+    {ControlKind::Label, "Label6", "TabSheet5", 96, 200, 0, 0, "Support:"},
+    {ControlKind::LinkLabel, "Label7", "TabSheet5", 152, 200, 0, 0, SupportAddress},
+    {ControlKind::Label, "Label12", "TabSheet5", 96, 248, 0, 0, Credits},
+};
+// clang-format on
+
+// The five settings that "Save" writes, in order, and the control each comes from.
+struct SettingField {
+    const char* key;
+    const char* control;
+};
+constexpr SettingField SettingFields[] = {
+    {"PathFolder1", "cbFolder1"},
+    {"PathFolder2", "ePath2"},
+    {"PathFile1", "eFileName"},
+    {"PathFileExt", "eExt"},
+    {"PathFolderCustom", "eCustomFolder"},
+};
+
+// Every line break (CR, LF or CR LF) made CR LF.
+std::string WithCrLf(std::string_view text) {
+    std::string result;
+    result.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' || text[i] == '\n') {
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            result += "\r\n";
+        } else {
+            result += text[i];
+        }
+    }
+    return result;
+}
+
+// `path` with its extension (from the last "." after the last "\" or ":") replaced.
+std::string WithExtension(const std::string& path, const std::string& extension) {
+    const auto lastSeparator = path.find_last_of("\\:");
+    const auto lastDot = path.rfind('.');
+    const bool hasExtension = lastDot != std::string::npos &&
+                              (lastSeparator == std::string::npos || lastDot > lastSeparator);
+    return (hasExtension ? path.substr(0, lastDot) : path) + extension;
+}
+
+// The system's reason at the end of a SystemError's message ("<operation> <path>: <reason>").
+std::string ReasonOf(const platform::SystemError& error, const std::string& path) {
+    const std::string message = error.what();
+    const std::string marker = path + ": ";
+    const auto at = message.find(marker);
+    return at == std::string::npos ? message : message.substr(at + marker.size());
+}
+
+}  // namespace
+
+const std::vector<std::string>& FolderItems() {
+    static const std::vector<std::string> items = {
+        "%DAX PATH%",       "%QUILLET PATH%",     "%WINDOWS%",
+        "%DESKTOP%",        "%PROGRAM FILES%",    "%DOCS%",
+        "%COMMON DESKTOP%", "%APPLICATION DATA%", "%LOCAL APPLICATION DATA%",
+        "%PROFILE%",        "%CUSTOM%",
+    };
+    return items;
+}
+
+const std::vector<ControlSpec>& OptionsLayout() {
+    return Layout;
+}
+
+std::vector<std::string> TranslatedTexts() {
+    std::vector<std::string> texts = {"Options",          "Version:",   HelpReplacements,
+                                      HelpExclude,        HelpAliases,  HelpAliasesExample,
+                                      HelpAliasesWarning, RestartNotice};
+    for (const ControlSpec& row : Layout) {
+        if (HasTranslatedCaption(row.kind) && row.text[0] != '\0') texts.emplace_back(row.text);
+    }
+    return texts;
+}
+
+TfOptions::TfOptions(const DialogFactory& createDialog)
+    : form_(createDialog(OptionsLayout(), *this)) {
+    if (!form_) return;
+    for (const std::string& item : FolderItems()) form_->AddItem("cbFolder1", item);
+}
+
+void TfOptions::ShowModal() {
+    form_->RunModal();
+}
+
+// ---- Showing -----------------------------------------------------------------------------------
+
+void TfOptions::FormShow() {
+    LoadCurrentLanguage();
+    SetHelpTexts();
+    form_->SetText("ePath2", ReadSetting("PathFolder2", DefaultFolder2));
+    SelectFolderItem(ReadSetting("PathFolder1", FolderItems()[QuilletPathItem]));
+    form_->SetText("eFileName", ReadSetting("PathFile1", DefaultFile1Shown));
+    form_->SetText("eExt", ReadSetting("PathFileExt", DefaultExt));
+    form_->SetText("eCustomFolder", ReadSetting("PathFolderCustom", DefaultCustomFolder));
+    cbFolder1Change();
+    LoadListFile(LibraryFolder() + AliasesFileName, "Memo1");
+    LoadListFile(LibraryFolder() + ExcludeFileName, "mExclude");
+    form_->AddItem("lbLangs", "English");
+    std::vector<std::string> languages;
+    FindFiles(LanguagesFolder(), "*.ini", languages);
+    for (const std::string& language : languages) form_->AddItem("lbLangs", language);
+    form_->ShowPage(0);
+    TranslateForm(*form_, OptionsLayout());
+}
+
+void TfOptions::SetHelpTexts() {
+    form_->SetText("lVersion", TranslateAnsi("Version:") + " " + std::to_string(PluginVerMajor) +
+                                   "." + std::to_string(PluginVerMinor));
+    form_->SetText("fOptions", "Quillet : " + TranslateAnsi("Options"));
+    form_->SetText("Label4", TranslateAnsi(HelpReplacements));
+    form_->SetText("Label10", TranslateAnsi(HelpExclude));
+    form_->SetText("Label9", TranslateAnsi(HelpAliases) + NL + TranslateAnsi(HelpAliasesExample) +
+                                 NL + "000000001==0000000002" + NL + "ICQ Admin==ICQ Support" + NL +
+                                 NL + TranslateAnsi(HelpAliasesWarning));
+}
+
+// The first item equal to the stored text, letter case ignored; "%QUILLET PATH%" when none is.
+void TfOptions::SelectFolderItem(const std::string& stored) {
+    const std::vector<std::string>& items = FolderItems();
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (platform::EqualIgnoreCase(items[i], stored)) {
+            form_->Select("cbFolder1", static_cast<int>(i));
+            return;
+        }
+    }
+    form_->Select("cbFolder1", QuilletPathItem);
+}
+
+// A list file that exists but cannot be read is not shown, and its editor is disabled so that
+// "Save" does not replace the file with an empty text.
+void TfOptions::LoadListFile(const std::string& fileName, const std::string& editor) {
+    if (!platform::FileExists(fileName)) return;
+    const std::optional<std::string> content = platform::ReadWholeFile(fileName);
+    if (!content) {
+        form_->SetEnabled(editor, false);
+        ShowError("Cannot read file \"" + fileName + "\". It is left as it is.");
+        return;
+    }
+    form_->SetText(editor, WithCrLf(*content));
+}
+
+void TfOptions::FindFiles(std::string folder, std::string mask, std::vector<std::string>& names) {
+    if (mask.empty()) mask = "*.*";
+    if (folder.empty() || folder.back() != '\\') folder += '\\';
+    for (const platform::FolderEntry& entry : platform::ListFolder(folder, mask)) {
+        form_->ProcessMessages();
+        if (!entry.isFolder) {
+            names.push_back(entry.name);
+        } else if (entry.name != "." && entry.name != "..") {
+            names.push_back(entry.name + "\\");
+            FindFiles(folder + entry.name, mask, names);
+        }
+    }
+}
+
+// ---- Path fields -------------------------------------------------------------------------------
+
+void TfOptions::cbFolder1Change() {
+    const bool custom = form_->Text("cbFolder1") == CustomFolderMacro;
+    form_->SetEnabled("eCustomFolder", custom);
+    form_->SetEnabled("bSelDir", custom);
+}
+
+void TfOptions::bSelDirClick() {
+    if (const std::optional<std::string> folder = form_->BrowseForFolder()) {
+        form_->SetText("eCustomFolder", *folder);
+    }
+}
+
+void TfOptions::bResetClick() {
+    form_->Select("cbFolder1", QuilletPathItem);
+    form_->SetText("ePath2", DefaultFolder2);
+    form_->SetText("eFileName", DefaultFile1);
+    form_->SetText("eExt", DefaultExt);
+    cbFolder1Change();
+}
+
+// ---- Closing -----------------------------------------------------------------------------------
+
+void TfOptions::bSaveClick() {
+    if (!SaveSettings()) return;
+    if (!SaveListFile(LibraryFolder() + AliasesFileName, "Memo1")) return;
+    if (!SaveListFile(LibraryFolder() + ExcludeFileName, "mExclude")) return;
+    form_->Close();
+}
+
+bool TfOptions::SaveSettings() {
+    for (const SettingField& field : SettingFields) {
+        try {
+            WriteSetting(field.key, form_->Text(field.control));
+        } catch (const SettingsWriteError& error) {
+            ShowError(error.what());
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TfOptions::SaveListFile(const std::string& fileName, const std::string& editor) {
+    if (!form_->Enabled(editor)) return true;  // not loaded: the file stays as it is
+    try {
+        platform::WriteWholeFile(fileName, WithCrLf(form_->Text(editor)));
+    } catch (const platform::SystemError& error) {
+        ShowError("Cannot create file \"" + fileName + "\". " + ReasonOf(error, fileName));
+        return false;
+    }
+    return true;
+}
+
+void TfOptions::Button1Click() {
+    form_->Close();
+}
+
+void TfOptions::ShowError(const std::string& text) {
+    form_->ShowError(text, ErrorCaption);
+}
+
+// ---- About -------------------------------------------------------------------------------------
+
+void TfOptions::Label7Click() {
+    platform::OpenWebAddress(SupportAddress);
+}
+
+// ---- Languages ---------------------------------------------------------------------------------
+
+int TfOptions::lbLangsMeasureItem(int, int textHeight) {
+    return textHeight + RowPadding;
+}
+
+void TfOptions::lbLangsDrawItem(int index, const platform::Rect& rect, bool selected,
+                                platform::RowPainter& painter) {
+    const std::vector<std::string> rows = form_->Items("lbLangs");
+    if (index < 0 || static_cast<std::size_t>(index) >= rows.size()) return;
+    const std::string& row = rows[static_cast<std::size_t>(index)];
+    const std::string languageFile = LanguagesFolder() + row;
+
+    const std::string nativeName = ReadIniValue("TRANSLATOR", "NativeName", languageFile);
+    const std::string label =
+        nativeName.size() >= MinimumNativeName ? nativeName + "   (" + row + ")" : row;
+    const Color background = selected         ? SelectedBackground
+                             : index % 2 == 0 ? EvenBackground
+                                              : OddBackground;
+    const Color text = selected ? White : Black;
+
+    painter.FillRect(rect, background);
+    painter.DrawText(LabelLeft, rect.top + TextTop, label, text);
+    const std::string version = ReadIniValue("TRANSLATOR", "ver", languageFile);
+    if (!version.empty()) {
+        painter.DrawText(rect.right - VersionFromRight, rect.top + TextTop, version, text);
+    }
+    std::vector<std::string> icons = {WithExtension(languageFile, ".ico")};
+    if (row == "English") icons.push_back(LanguagesFolder() + "uk.ico");
+    for (const std::string& icon : icons) {
+        if (platform::FileExists(icon)) {
+            painter.DrawIconFile(icon, rect.left + IconLeft, rect.top + IconTop);
+        }
+    }
+}
+
+void TfOptions::lbLangsDblClick() {
+    const int selected = form_->SelectedIndex("lbLangs");
+    const std::vector<std::string> rows = form_->Items("lbLangs");
+    if (selected >= 0 && static_cast<std::size_t>(selected) < rows.size()) {
+        SetCurrentLanguage(platform::AnsiToWide(rows[static_cast<std::size_t>(selected)]));
+    }
+    form_->SetText("lPleaseRestart", TranslateAnsi(RestartNotice));
+    StoreCurrentLanguage();  // a failed store shows in the list: the stored one is selected
+    SelectCurrentLanguage();
+    form_->Repaint("lbLangs");
+}
+
+void TfOptions::SelectCurrentLanguage() {
+    LoadCurrentLanguage();
+    const std::vector<std::string> rows = form_->Items("lbLangs");
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (platform::AnsiToWide(rows[i]) == CurrentLanguage()) {
+            form_->Select("lbLangs", static_cast<int>(i));
+            return;
+        }
+    }
+}
+
+void TfOptions::PageControl1Change() {
+    SelectCurrentLanguage();
+}
+
+// ---- Events of the toolkit ---------------------------------------------------------------------
+
+// A dialog that cannot be filled is not shown half-filled: the user is told, and it closes.
+void TfOptions::OnShow() {
+    try {
+        FormShow();
+    } catch (const std::exception& error) {
+        ShowError(std::string("The options cannot be shown: ") + error.what());
+        form_->Close();
+    }
+}
+
+void TfOptions::OnClick(const std::string& control) {
+    if (control == "bSelDir") bSelDirClick();
+    if (control == "bSave") bSaveClick();
+    if (control == "bReset") bResetClick();
+    if (control == "Button1") Button1Click();
+    if (control == "Label7") Label7Click();
+}
+
+void TfOptions::OnChange(const std::string& control) {
+    if (control == "cbFolder1") cbFolder1Change();
+    if (control == "PageControl1") PageControl1Change();
+}
+
+void TfOptions::OnDoubleClick(const std::string& control) {
+    if (control == "lbLangs") lbLangsDblClick();
+}
+
+int TfOptions::OnMeasureItem(const std::string& control, int index, int textHeight) {
+    return control == "lbLangs" ? lbLangsMeasureItem(index, textHeight) : textHeight;
+}
+
+void TfOptions::OnDrawItem(const std::string& control, int index, const platform::Rect& rect,
+                           bool selected, platform::RowPainter& painter) {
+    if (control == "lbLangs") lbLangsDrawItem(index, rect, selected, painter);
+}
+
+// ---- The options event -------------------------------------------------------------------------
+
+// A dialog that cannot be built is reported, not passed over in silence.
+void ShowOptionsDialog(const DialogFactory& createDialog) {
+    std::unique_ptr<TfOptions> form;
+    try {
+        form = std::make_unique<TfOptions>(createDialog);
+    } catch (const std::exception& error) {
+        platform::ShowMessage(std::string("The options dialog cannot be shown: ") + error.what(),
+                              ErrorCaption);
+        return;
+    }
+    if (!form->HasWindow()) {
+        platform::ShowMessage(
+            "The options dialog needs the Windows build of Quillet: this system has no dialog "
+            "to show it in. The settings file lies beside the plug-in and can be edited there.",
+            "Quillet");
+        return;
+    }
+    form->ShowModal();
+}
+
 void ShowOptionsDialog() {
-    // The dialog itself is not part of this build yet; the user is told so instead of seeing
-    // nothing happen.
-    platform::ShowMessage("The options dialog is not available in this build of Quillet.",
-                          "Quillet");
+    ShowOptionsDialog(platform::CreateDialog);
 }
 
 }  // namespace quillet

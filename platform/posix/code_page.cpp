@@ -18,8 +18,8 @@ constexpr char kDefaultCharacter = '?';
 // iconv's name for a Windows code page number.
 std::string CharsetName(unsigned number) {
     static const std::map<unsigned, std::string> names{
-        {20127, "ASCII"},    {20866, "KOI8-R"},     {21866, "KOI8-U"},
-        {28591, "ISO-8859-1"}, {28592, "ISO-8859-2"}, {28595, "ISO-8859-5"},
+        {20127, "ASCII"},      {20866, "KOI8-R"},      {21866, "KOI8-U"},
+        {28591, "ISO-8859-1"}, {28592, "ISO-8859-2"},  {28595, "ISO-8859-5"},
         {28597, "ISO-8859-7"}, {28605, "ISO-8859-15"}, {65001, "UTF-8"},
     };
     const auto found = names.find(number);
@@ -103,12 +103,14 @@ void CodePage::BuildTables() {
         characters_[byte] = static_cast<char16_t>(character);
     }
     if (singleByte_) {
-        for (unsigned byte = 256; byte-- > 0;) bytes_[characters_[byte]] = static_cast<unsigned char>(byte);
+        for (unsigned byte = 256; byte-- > 0;)
+            bytes_[characters_[byte]] = static_cast<unsigned char>(byte);
     }
     for (unsigned byte = 0; byte < 256; ++byte) {
         upperBytes_[byte] = static_cast<unsigned char>(byte);
         if (!singleByte_) {
-            if (byte >= 'a' && byte <= 'z') upperBytes_[byte] = static_cast<unsigned char>(byte - 'a' + 'A');
+            if (byte >= 'a' && byte <= 'z')
+                upperBytes_[byte] = static_cast<unsigned char>(byte - 'a' + 'A');
             continue;
         }
         const char32_t upper = UpperLetter(characters_[byte]);

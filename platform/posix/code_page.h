@@ -45,8 +45,8 @@ private:
     unsigned number_;
     std::string charset_;
     bool singleByte_ = true;
-    std::array<char16_t, 256> characters_{};    // single-byte: the character of each byte
-    std::array<bool, 256> leadBytes_{};          // multi-byte: bytes that start a longer sequence
+    std::array<char16_t, 256> characters_{};       // single-byte: the character of each byte
+    std::array<bool, 256> leadBytes_{};            // multi-byte: bytes that start a longer sequence
     std::array<unsigned char, 256> upperBytes_{};  // the upper-case byte of each byte
     std::unordered_map<char16_t, unsigned char> bytes_;  // single-byte: the byte of each character
 };

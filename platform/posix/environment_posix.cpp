@@ -163,14 +163,22 @@ std::string XdgUserFolder(const char* key, const char* fallback) {
 // when the counterpart cannot be found (no home folder).
 std::optional<std::string> SpecialFolderNative(int csidl) {
     switch (csidl) {
-        case kDesktop: return XdgUserFolder("XDG_DESKTOP_DIR", "Desktop");
-        case kDocuments: return XdgUserFolder("XDG_DOCUMENTS_DIR", "Documents");
-        case kCommonDesktop: return std::string(kCommonDesktopFolder);
-        case kAppData: return XdgBaseFolder("XDG_CONFIG_HOME", ".config");
-        case kLocalAppData: return XdgBaseFolder("XDG_DATA_HOME", ".local/share");
-        case kProgramFiles: return std::string(kProgramFilesFolder);
-        case kProfile: return HomeFolder();
-        default: return std::nullopt;
+        case kDesktop:
+            return XdgUserFolder("XDG_DESKTOP_DIR", "Desktop");
+        case kDocuments:
+            return XdgUserFolder("XDG_DOCUMENTS_DIR", "Documents");
+        case kCommonDesktop:
+            return std::string(kCommonDesktopFolder);
+        case kAppData:
+            return XdgBaseFolder("XDG_CONFIG_HOME", ".config");
+        case kLocalAppData:
+            return XdgBaseFolder("XDG_DATA_HOME", ".local/share");
+        case kProgramFiles:
+            return std::string(kProgramFilesFolder);
+        case kProfile:
+            return HomeFolder();
+        default:
+            return std::nullopt;
     }
 }
 

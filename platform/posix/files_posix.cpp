@@ -137,7 +137,9 @@ bool FileExists(const std::string& path) {
     return kind != 0 && kind != S_IFDIR;
 }
 
-bool FolderExists(const std::string& path) { return FileKind(path) == S_IFDIR; }
+bool FolderExists(const std::string& path) {
+    return FileKind(path) == S_IFDIR;
+}
 
 void CreateFolder(const std::string& path) {
     const std::string native = NativePathOrThrow("mkdir", path);

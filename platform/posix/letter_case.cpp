@@ -25,8 +25,12 @@ locale_t CaseLocale() {
     return locale;
 }
 
-bool IsAsciiLower(char32_t c) { return c >= U'a' && c <= U'z'; }
-bool IsAsciiUpper(char32_t c) { return c >= U'A' && c <= U'Z'; }
+bool IsAsciiLower(char32_t c) {
+    return c >= U'a' && c <= U'z';
+}
+bool IsAsciiUpper(char32_t c) {
+    return c >= U'A' && c <= U'Z';
+}
 
 // The code points of a UTF-16 text, one by one.
 class CodePointReader {

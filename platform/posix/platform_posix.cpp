@@ -28,7 +28,9 @@ void RememberLoadError() {
     LastLoadErrorText() = reason != nullptr ? reason : "unknown dynamic-linker error";
 }
 
-std::string AnsiToUtf8(const std::string& text) { return posix::Utf16ToUtf8(AnsiToWide(text)); }
+std::string AnsiToUtf8(const std::string& text) {
+    return posix::Utf16ToUtf8(AnsiToWide(text));
+}
 
 }  // namespace
 
@@ -41,14 +43,16 @@ void ShowMessage(const std::string& text, const std::string& caption) {
     std::fflush(stderr);
 }
 
-void SetMessageObserver(MessageObserver observer) { messageObserver = observer; }
+void SetMessageObserver(MessageObserver observer) {
+    messageObserver = observer;
+}
 
 void OpenWebAddress(const std::string& address) {
     // A shell starts xdg-open in the background and ends at once, so the browser runs on its own
     // and this waits only for that shell. The address is the shell's argument, never its script.
     const std::string url = AnsiToUtf8(address);
-    const char* arguments[] = {"sh", "-c", "xdg-open \"$1\" >/dev/null 2>&1 &", "sh", url.c_str(),
-                               nullptr};
+    const char* arguments[] = {"sh", "-c",        "xdg-open \"$1\" >/dev/null 2>&1 &",
+                               "sh", url.c_str(), nullptr};
     pid_t shell = 0;
     if (::posix_spawnp(&shell, "sh", nullptr, nullptr, const_cast<char* const*>(arguments),
                        environ) != 0) {
@@ -75,6 +79,10 @@ void FreeModule(void* module) {
     if (module != nullptr) ::dlclose(module);
 }
 
-std::string LastLoadError() { return LastLoadErrorText(); }
+std::string LastLoadError() {
+    return LastLoadErrorText();
+}
+
+void UseUtf8Console() {}
 
 }  // namespace platform

@@ -8,11 +8,17 @@ namespace platform {
 
 using posix::CodePage;
 
-unsigned AnsiCodePage() { return CodePage::Active().number(); }
+unsigned AnsiCodePage() {
+    return CodePage::Active().number();
+}
 
-std::string WideToAnsi(std::u16string_view text) { return CodePage::Active().Encode(text); }
+std::string WideToAnsi(std::u16string_view text) {
+    return CodePage::Active().Encode(text);
+}
 
-std::u16string AnsiToWide(std::string_view text) { return CodePage::Active().Decode(text); }
+std::u16string AnsiToWide(std::string_view text) {
+    return CodePage::Active().Decode(text);
+}
 
 bool EqualIgnoreCase(std::string_view a, std::string_view b) {
     const CodePage& page = CodePage::Active();
@@ -23,6 +29,8 @@ bool EqualIgnoreCase(std::u16string_view a, std::u16string_view b) {
     return posix::EqualIgnoringCase(a, b);
 }
 
-std::string UpperCase(std::string_view text) { return CodePage::Active().UpperCase(text); }
+std::string UpperCase(std::string_view text) {
+    return CodePage::Active().UpperCase(text);
+}
 
 }  // namespace platform

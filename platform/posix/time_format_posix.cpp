@@ -50,12 +50,24 @@ std::vector<Piece> ParseWindowsPicture(std::string_view picture) {
         std::size_t run = 1;
         while (i + run < picture.size() && picture[i + run] == c) ++run;
         switch (c) {
-            case 'h': pieces.push_back({Field::hour12, run >= 2, {}}); break;
-            case 'H': pieces.push_back({Field::hour24, run >= 2, {}}); break;
-            case 'm': pieces.push_back({Field::minute, false, {}}); break;
-            case 's': pieces.push_back({Field::second, false, {}}); break;
-            case 't': pieces.push_back({Field::designator, false, {}}); break;
-            default: AddLiteral(pieces, picture.substr(i, run)); break;
+            case 'h':
+                pieces.push_back({Field::hour12, run >= 2, {}});
+                break;
+            case 'H':
+                pieces.push_back({Field::hour24, run >= 2, {}});
+                break;
+            case 'm':
+                pieces.push_back({Field::minute, false, {}});
+                break;
+            case 's':
+                pieces.push_back({Field::second, false, {}});
+                break;
+            case 't':
+                pieces.push_back({Field::designator, false, {}});
+                break;
+            default:
+                AddLiteral(pieces, picture.substr(i, run));
+                break;
         }
         i += run;
     }
@@ -65,18 +77,29 @@ std::vector<Piece> ParseWindowsPicture(std::string_view picture) {
 // A strftime conversion as a piece; `padded` is false after the flags "-" and "_".
 Piece StrftimePiece(char conversion, bool padded) {
     switch (conversion) {
-        case 'H': return {Field::hour24, padded, {}};
-        case 'k': return {Field::hour24, false, {}};
-        case 'I': return {Field::hour12, padded, {}};
-        case 'l': return {Field::hour12, false, {}};
-        case 'M': return {Field::minute, false, {}};
-        case 'S': return {Field::second, false, {}};
+        case 'H':
+            return {Field::hour24, padded, {}};
+        case 'k':
+            return {Field::hour24, false, {}};
+        case 'I':
+            return {Field::hour12, padded, {}};
+        case 'l':
+            return {Field::hour12, false, {}};
+        case 'M':
+            return {Field::minute, false, {}};
+        case 'S':
+            return {Field::second, false, {}};
         case 'p':
-        case 'P': return {Field::designator, false, {}};
-        case 'n': return {Field::literal, false, "\n"};
-        case 't': return {Field::literal, false, "\t"};
-        case '%': return {Field::literal, false, "%"};
-        default: return {Field::other, false, {}};
+        case 'P':
+            return {Field::designator, false, {}};
+        case 'n':
+            return {Field::literal, false, "\n"};
+        case 't':
+            return {Field::literal, false, "\t"};
+        case '%':
+            return {Field::literal, false, "%"};
+        default:
+            return {Field::other, false, {}};
     }
 }
 
@@ -91,7 +114,8 @@ void ParseStrftime(std::string_view format, const std::string& ampmFormat,
         }
         bool padded = true;
         ++i;
-        while (i < format.size() && std::string_view("-_0^#").find(format[i]) != std::string_view::npos) {
+        while (i < format.size() &&
+               std::string_view("-_0^#").find(format[i]) != std::string_view::npos) {
             if (format[i] == '-' || format[i] == '_') padded = false;
             ++i;
         }
@@ -108,8 +132,10 @@ void ParseStrftime(std::string_view format, const std::string& ampmFormat,
             continue;
         }
         const Piece piece = StrftimePiece(conversion, padded);
-        if (piece.field == Field::literal) AddLiteral(pieces, piece.text);
-        else pieces.push_back(piece);
+        if (piece.field == Field::literal)
+            AddLiteral(pieces, piece.text);
+        else
+            pieces.push_back(piece);
     }
 }
 
@@ -138,7 +164,9 @@ TimeFormat FormatFromPieces(const std::vector<Piece>& pieces, Convert toAnsi) {
     return format;
 }
 
-std::string Utf8ToAnsi(const std::string& text) { return WideToAnsi(posix::Utf8ToUtf16(text)); }
+std::string Utf8ToAnsi(const std::string& text) {
+    return WideToAnsi(posix::Utf8ToUtf16(text));
+}
 
 TimeFormat FormatFromPicture(const std::string& picture) {
     TimeFormat format = FormatFromPieces(ParseWindowsPicture(picture), Utf8ToAnsi);
@@ -159,8 +187,10 @@ public:
         if (name.empty()) name = Variable("LC_TIME");
         if (name.empty()) name = Variable("LANG");
         constexpr int kCategories = LC_TIME_MASK | LC_CTYPE_MASK;
-        if (!name.empty()) locale_ = newlocale(kCategories, name.c_str(), static_cast<locale_t>(nullptr));
-        if (locale_ == nullptr) locale_ = newlocale(kCategories, "C", static_cast<locale_t>(nullptr));
+        if (!name.empty())
+            locale_ = newlocale(kCategories, name.c_str(), static_cast<locale_t>(nullptr));
+        if (locale_ == nullptr)
+            locale_ = newlocale(kCategories, "C", static_cast<locale_t>(nullptr));
     }
     ~TimeLocale() {
         if (locale_ != nullptr) freelocale(locale_);

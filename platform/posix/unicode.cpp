@@ -7,9 +7,15 @@ namespace platform::posix {
 
 namespace {
 
-bool IsHighSurrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLowSurrogate(char32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-bool IsSurrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDFFF; }
+bool IsHighSurrogate(char32_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool IsLowSurrogate(char32_t unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+bool IsSurrogate(char32_t unit) {
+    return unit >= 0xD800 && unit <= 0xDFFF;
+}
 
 void AppendUtf8(std::string& out, char32_t codePoint) {
     if (codePoint < 0x80) {
@@ -59,7 +65,8 @@ constexpr std::array<char32_t, 5> kSmallestOfLength{0, 0, 0x80, 0x800, 0x10000};
 Utf16CodePoint ReadUtf16(std::u16string_view text, std::size_t position) {
     const char32_t first = text[position];
     if (!IsSurrogate(first)) return {first, 1, false};
-    if (IsHighSurrogate(first) && position + 1 < text.size() && IsLowSurrogate(text[position + 1])) {
+    if (IsHighSurrogate(first) && position + 1 < text.size() &&
+        IsLowSurrogate(text[position + 1])) {
         const char32_t second = text[position + 1];
         return {0x10000 + ((first - 0xD800) << 10) + (second - 0xDC00), 2, false};
     }
@@ -193,8 +200,10 @@ std::u16string DecodeCharset(const char* charset, std::string_view bytes, char16
         flush();
         out += substitute;
         // An invalid sequence costs one byte; a sequence cut short ends the text.
-        if (outcome == IconvConverter::Outcome::incompleteInput) bytes = {};
-        else bytes.remove_prefix(1);
+        if (outcome == IconvConverter::Outcome::incompleteInput)
+            bytes = {};
+        else
+            bytes.remove_prefix(1);
     }
     converter.Finish(utf32);
     flush();

@@ -1,0 +1,240 @@
+// The platform layer on Windows: thin wrappers of the real API (kernel32, user32, shell32).
+// Text, process, environment, folders, the user's time format, message boxes, the browser and
+// loadable modules; the file services are in files_win32.cpp.
+// clang-format off
+#include <windows.h>  // first: the other two build on it
+#include <shellapi.h>
+#include <shlobj.h>
+// clang-format on
+
+#include <climits>
+#include <memory>
+
+#include "platform/platform.h"
+#include "platform/win32/system_error_win32.h"
+
+namespace platform {
+
+namespace {
+
+constexpr int kModuleNameCapacity = 261;  // GetModuleFileNameW's buffer at start-up
+constexpr UINT kWindowsDirectoryCapacity = 256;
+constexpr int kShellPathCapacity = 261;  // what SHGetPathFromIDListA may write (MAX_PATH + 1)
+constexpr int kShowNormal = 5;           // SW_SHOW
+
+MessageObserver messageObserver = nullptr;
+
+// The length of a text as the API's int, refusing texts it cannot take.
+int ApiLength(std::size_t size) {
+    if (size > static_cast<std::size_t>(INT_MAX))
+        throw std::length_error("text too long for Windows");
+    return static_cast<int>(size);
+}
+
+const wchar_t* WidePointer(std::u16string_view text) {
+    return text.empty() ? L"" : reinterpret_cast<const wchar_t*>(text.data());
+}
+
+const char* NarrowPointer(std::string_view text) {
+    return text.empty() ? "" : text.data();
+}
+
+// The text up to its first NUL.
+template <typename Text>
+Text UpToNul(Text text) {
+    const auto end = text.find(typename Text::value_type{});
+    if (end != Text::npos) text.resize(end);
+    return text;
+}
+
+// A locale setting of the user's default locale as text; empty when Windows has none.
+std::string UserLocaleText(LCTYPE type) {
+    const int size = GetLocaleInfoA(LOCALE_USER_DEFAULT, type, nullptr, 0);
+    if (size <= 0) return {};
+    std::string text(static_cast<std::size_t>(size), '\0');
+    const int written = GetLocaleInfoA(LOCALE_USER_DEFAULT, type, text.data(), size);
+    if (written <= 0) return {};
+    return UpToNul(text);
+}
+
+struct ItemIdListFree {
+    void operator()(ITEMIDLIST* list) const { CoTaskMemFree(list); }
+};
+
+std::string& LastLoadErrorText() {
+    static std::string text;
+    return text;
+}
+
+void RememberLoadError() {
+    LastLoadErrorText() = win32::SystemReason(GetLastError());
+}
+
+}  // namespace
+
+// ---- Text --------------------------------------------------------------------------------------
+
+unsigned AnsiCodePage() {
+    return GetACP();
+}
+
+std::string WideToAnsi(std::u16string_view text) {
+    if (text.empty()) return {};
+    const int length = ApiLength(text.size());
+    const int size =
+        WideCharToMultiByte(CP_ACP, 0, WidePointer(text), length, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return {};
+    std::string ansi(static_cast<std::size_t>(size), '\0');
+    const int written = WideCharToMultiByte(CP_ACP, 0, WidePointer(text), length, ansi.data(), size,
+                                            nullptr, nullptr);
+    ansi.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+    return ansi;
+}
+
+std::u16string AnsiToWide(std::string_view text) {
+    if (text.empty()) return {};
+    const int length = ApiLength(text.size());
+    const int size = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
+    if (size <= 0) return {};
+    std::u16string wide(static_cast<std::size_t>(size), u'\0');
+    const int written = MultiByteToWideChar(CP_ACP, 0, text.data(), length,
+                                            reinterpret_cast<wchar_t*>(wide.data()), size);
+    wide.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+    return wide;
+}
+
+bool EqualIgnoreCase(std::string_view a, std::string_view b) {
+    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, NarrowPointer(a),
+                          ApiLength(a.size()), NarrowPointer(b), ApiLength(b.size())) == CSTR_EQUAL;
+}
+
+bool EqualIgnoreCase(std::u16string_view a, std::u16string_view b) {
+    return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, WidePointer(a), ApiLength(a.size()),
+                          WidePointer(b), ApiLength(b.size())) == CSTR_EQUAL;
+}
+
+std::string UpperCase(std::string_view text) {
+    std::string upper(text);
+    if (!upper.empty()) CharUpperBuffA(upper.data(), static_cast<DWORD>(ApiLength(upper.size())));
+    return upper;
+}
+
+// ---- Process, environment, folders -------------------------------------------------------------
+
+std::u16string ModuleFileName(const void* module) {
+    std::u16string name(kModuleNameCapacity, u'\0');
+    const DWORD length =
+        GetModuleFileNameW(static_cast<HMODULE>(const_cast<void*>(module)),
+                           reinterpret_cast<wchar_t*>(name.data()), kModuleNameCapacity);
+    name.resize(length);
+    return UpToNul(name);
+}
+
+std::string HostProgramPath() {
+    for (DWORD capacity = MAX_PATH + 1;; capacity *= 2) {
+        std::string path(capacity, '\0');
+        const DWORD length = GetModuleFileNameA(nullptr, path.data(), capacity);
+        if (length == 0) return {};
+        if (length < capacity) {
+            path.resize(length);
+            return path;
+        }
+        if (capacity >= 32768 * 2) return {};
+    }
+}
+
+std::string ExpandEnvironment(std::string_view text) {
+    const std::string source = UpToNul(std::string(text));
+    // Ask for the size, expand into exactly that much, and ask again should the environment have
+    // grown in between.
+    DWORD size = ExpandEnvironmentStringsA(source.c_str(), nullptr, 0);
+    while (size > 0) {
+        std::string expanded(size, '\0');
+        const DWORD needed = ExpandEnvironmentStringsA(source.c_str(), expanded.data(), size);
+        if (needed == 0) break;
+        if (needed <= size) return UpToNul(expanded);
+        size = needed;
+    }
+    return source;  // too long for Windows to expand: the text as it came
+}
+
+std::string WindowsDirectory() {
+    std::string directory(kWindowsDirectoryCapacity, '\0');
+    UINT length = GetWindowsDirectoryA(directory.data(), kWindowsDirectoryCapacity);
+    if (length >= kWindowsDirectoryCapacity) {
+        directory.assign(length, '\0');
+        length = GetWindowsDirectoryA(directory.data(), length);
+        if (length >= directory.size()) return {};
+    }
+    directory.resize(length);
+    return directory;
+}
+
+std::int32_t SpecialFolder(int csidl, std::string& path) {
+    ITEMIDLIST* rawList = nullptr;
+    const HRESULT located = SHGetSpecialFolderLocation(nullptr, csidl, &rawList);
+    const std::unique_ptr<ITEMIDLIST, ItemIdListFree> list(rawList);
+    if (FAILED(located)) return static_cast<std::int32_t>(located);
+    std::string buffer(kShellPathCapacity, '\0');
+    if (!list || !SHGetPathFromIDListA(list.get(), buffer.data())) {
+        return static_cast<std::int32_t>(E_UNEXPECTED);
+    }
+    path = UpToNul(buffer);
+    return 0;
+}
+
+TimeFormat UserTimeFormat() {
+    TimeFormat format;
+    format.leadingZero = UserLocaleText(LOCALE_ITLZERO) == "1";
+    format.twelveHour = UserLocaleText(LOCALE_ITIME) == "0";
+    format.designatorFirst = UserLocaleText(LOCALE_ITIMEMARKPOSN) == "1";
+    std::string separator = UserLocaleText(LOCALE_STIME);
+    format.separator = separator.empty() ? std::string(":") : std::move(separator);
+    format.am = UserLocaleText(LOCALE_S1159);
+    format.pm = UserLocaleText(LOCALE_S2359);
+    return format;
+}
+
+// ---- User interface ----------------------------------------------------------------------------
+
+void ShowMessage(const std::string& text, const std::string& caption) {
+    if (messageObserver != nullptr) {
+        messageObserver(text, caption);
+        return;
+    }
+    MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_OK);
+}
+
+void SetMessageObserver(MessageObserver observer) {
+    messageObserver = observer;
+}
+
+void OpenWebAddress(const std::string& address) {
+    ShellExecuteA(nullptr, "open", address.c_str(), "", nullptr, kShowNormal);
+}
+
+// ---- Loadable modules --------------------------------------------------------------------------
+
+void* LoadModule(const std::string& path) {
+    HMODULE module = LoadLibraryA(path.c_str());
+    if (module == nullptr) RememberLoadError();
+    return reinterpret_cast<void*>(module);
+}
+
+void* FindExport(void* module, const char* name) {
+    const FARPROC address = GetProcAddress(static_cast<HMODULE>(module), name);
+    if (address == nullptr) RememberLoadError();
+    return reinterpret_cast<void*>(address);
+}
+
+void FreeModule(void* module) {
+    if (module != nullptr) FreeLibrary(static_cast<HMODULE>(module));
+}
+
+std::string LastLoadError() {
+    return LastLoadErrorText();
+}
+
+void UseUtf8Console() { SetConsoleOutputCP(CP_UTF8); }
+
+}  // namespace platform

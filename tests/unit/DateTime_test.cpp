@@ -40,7 +40,8 @@ TEST(DateTime, EveryWholeSecondSurvivesTheFloatingPointDay) {
     std::mt19937 random(20071207);
     std::uniform_int_distribution<std::uint32_t> anySecond;
     for (int i = 0; i < 200000; ++i) {
-        const std::uint32_t seconds = i < 86400 ? 1197000000u / 86400 * 86400 + i : anySecond(random);
+        const std::uint32_t seconds =
+            i < 86400 ? 1197000000u / 86400 * 86400 + i : anySecond(random);
         const DateTimeFields f = DecodeDateTime(UnixSecondsToDateTime(seconds));
         const std::uint32_t secondOfDay = seconds % 86400;
         ASSERT_EQ(f.hour * 3600 + f.minute * 60 + f.second, static_cast<int>(secondOfDay))

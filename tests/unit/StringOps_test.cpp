@@ -17,10 +17,10 @@ TEST(StringOps, ReplaceAllIgnoreCaseKeepsTheTextBetweenOccurrences) {
     };
     const Case cases[] = {
         {"a icq admin b ICQ ADMIN", "ICQ Admin", "ICQ Support", "a ICQ Support b ICQ Support"},
-        {"aaa", "aa", "b", "ba"},           // left to right, no overlap
-        {"A", "A", "AB", "AB"},             // inserted text is not searched again
+        {"aaa", "aa", "b", "ba"},  // left to right, no overlap
+        {"A", "A", "AB", "AB"},    // inserted text is not searched again
         {"xXx", "x", "", ""},
-        {"abc", "", "z", "abc"},            // an empty search changes nothing
+        {"abc", "", "z", "abc"},  // an empty search changes nothing
         {"", "a", "b", ""},
         {"ab", "abc", "z", "ab"},
         {"Zo\xEB and ZO\xCB", "zo\xEB", "Z", "Z and Z"},  // letters beyond ASCII under 1252

@@ -123,8 +123,8 @@ protected:
     std::int32_t Send(std::int32_t code, const char16_t* sender, const char16_t* senderName,
                       const char16_t* recipient, std::uint8_t suppressed = 0,
                       std::int32_t hostResult = 77) {
-        TChatMessage message{0, 1197036309, u"ICQ", sender, senderName, recipient, u"Me",
-                             u"hi", suppressed};
+        TChatMessage message{0,         1197036309, u"ICQ", sender,    senderName,
+                             recipient, u"Me",      u"hi",  suppressed};
         TPluginEvent event{code, &message, 0, 0, hostResult};
         plugin->HandleEvent(&event);
         return event.Result;

@@ -43,9 +43,13 @@ TempFolder::~TempFolder() {
     fs::remove_all(root_, ignored);
 }
 
-std::string TempFolder::path() const { return PluginFormPath(root_) + "\\"; }
+std::string TempFolder::path() const {
+    return PluginFormPath(root_) + "\\";
+}
 
-std::string TempFolder::path(std::string_view name) const { return path() + std::string(name); }
+std::string TempFolder::path(std::string_view name) const {
+    return path() + std::string(name);
+}
 
 fs::path TempFolder::native(std::string_view name) const {
     return name.empty() ? root_ : NativePath(path(name));
@@ -99,7 +103,9 @@ ScopedEnv::ScopedEnv(std::string name, std::optional<std::string> value) : name_
     SetEnv(name_, value);
 }
 
-ScopedEnv::~ScopedEnv() { SetEnv(name_, old_); }
+ScopedEnv::~ScopedEnv() {
+    SetEnv(name_, old_);
+}
 
 namespace {
 void ClearLists() {
@@ -120,8 +126,12 @@ ScopedPluginPath::~ScopedPluginPath() {
     ClearLists();
 }
 
-std::string ScopedPluginPath::settingsFile() const { return settings_; }
+std::string ScopedPluginPath::settingsFile() const {
+    return settings_;
+}
 
-fs::path BuiltModule() { return fs::path(QUILLET_MODULE_FILE); }
+fs::path BuiltModule() {
+    return fs::path(QUILLET_MODULE_FILE);
+}
 
 }  // namespace quillet::test

@@ -156,7 +156,8 @@ TEST_F(SaveHistoryTest, DefaultTemplatesPutTheExampleWhereExpected) {
         EXPECT_EQ(*bytes, std::string(kReceived) + expected + "\r\nHello, Bob here\r\n\r\n");
     }
 #if !defined(_WIN32)
-    EXPECT_EQ(*bytes, std::string(kReceived) + "Bob (14:05:09 07/12/2007)\r\nHello, Bob here\r\n\r\n");
+    EXPECT_EQ(*bytes,
+              std::string(kReceived) + "Bob (14:05:09 07/12/2007)\r\nHello, Bob here\r\n\r\n");
 #endif
 }
 

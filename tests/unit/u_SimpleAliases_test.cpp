@@ -123,7 +123,7 @@ TEST_F(ExclusionTest, MatchesWholeTextsIgnoringCase) {
         {" 123456", "123456", "Bob", false},
         {"john ", "1", "john", false},
         {"12345", "123456", "Bob", false},  // never part of a text
-        {"a\r\n\r\nb", "", "Bob", true},  // an empty entry excludes an empty identifier
+        {"a\r\n\r\nb", "", "Bob", true},    // an empty entry excludes an empty identifier
         {"a\r\nb", "", "", false},
         {"", "1", "Bob", false},
     };

@@ -8,7 +8,7 @@
 
 #include "config/IniFile.h"
 #include "platform/platform.h"
-#include "test_support.h"
+#include "unit/test_support.h"
 
 // After platform.h: <windows.h> defines FreeModule as a macro.
 #include <windows.h>
@@ -18,7 +18,9 @@ namespace {
 
 using namespace std::string_literals;
 
-std::wstring ToWchar(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
+std::wstring ToWchar(std::u16string_view text) {
+    return std::wstring(text.begin(), text.end());
+}
 
 std::u16string ToUtf16(const wchar_t* text, std::size_t length) {
     return std::u16string(text, text + length);

@@ -3,7 +3,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "tools/host/console.h"
+#include "platform/platform.h"
 #include "tools/host/host.h"
 
 int main(int argc, char** argv) {
@@ -23,6 +23,6 @@ int main(int argc, char** argv) {
                    "a progress line on stderr every N replayed messages");
     CLI11_PARSE(app, argc, argv);
 
-    quillet::host::UseUtf8Console();
+    platform::UseUtf8Console();
     return quillet::host::RunHost(options, std::cout, std::cerr);
 }

@@ -1,0 +1,942 @@
+// The Win32 dialog: one builder turns the rows of a layout, in order, into windows of the
+// standard control classes, and one window procedure turns what the user does into the portable
+// side's events.
+//
+// How the layout's tree becomes windows:
+//   - the form, every page and every panel is a window of the dialog's own class, which reports
+//     to this object; all other controls are children of the nearest of them;
+//   - a group box is a Button of style BS_GROUPBOX drawn around its rows, which become its
+//     siblings at the group box's offset (as in any Windows dialog), so that their notifications
+//     reach the dialog's own window procedure;
+//   - the pages of a tab control are siblings of the tab control, laid over its display area and
+//     placed right above it in the z-order: the keyboard then reaches the rows before the tab
+//     control in the order of the layout, then the visible page's rows, then the tab control.
+// The keyboard tab order is the z-order of each window's children, which is the order of
+// creation, which is the order of the rows.
+// clang-format off
+#include "platform/win32/dialog_controls_win32.h"  // windows.h first, and its two renames undone
+#include <commctrl.h>
+#include <ole2.h>
+#include <shlobj.h>
+// clang-format on
+
+#include <algorithm>
+#include <map>
+#include <stdexcept>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+namespace {
+
+using win32::ActivationContext;
+using win32::ContainerClasses;
+using win32::DialogFonts;
+
+// Control identifiers: the row's index above this, clear of IDOK and IDCANCEL.
+constexpr int kFirstControlId = 1000;
+// Height of a drop-down list's dropped part, added to the height of its selection field.
+constexpr int kDroppedListHeight = 200;
+constexpr const char* kUnexpectedErrorCaption = "Quillet";
+
+// One row of the layout and the window made for it.
+struct Control {
+    ControlKind kind = ControlKind::Label;
+    std::string name;
+    std::string parent;
+    int left = 0, top = 0, width = 0, height = 0;
+    std::string text;  // what the row showed first; the caption of a picture or a shape
+    std::uint32_t flags = kNoFlags;
+
+    HWND window = nullptr;
+    HWND container = nullptr;  // the window it is a child of
+    POINT origin{};            // where its parent's client origin lies in container coordinates
+    std::vector<std::size_t> pages;  // tab control: its pages, in order
+    int pageIndex = -1;              // page: its index in its tab control
+};
+
+Control FromRow(const ControlSpec& row) {
+    Control control;
+    control.kind = row.kind;
+    control.name = row.name != nullptr ? row.name : "";
+    control.parent = row.parent != nullptr ? row.parent : "";
+    control.left = row.left;
+    control.top = row.top;
+    control.width = row.width;
+    control.height = row.height;
+    control.text = row.text != nullptr ? row.text : "";
+    control.flags = row.flags;
+    return control;
+}
+
+bool IsContainerKind(ControlKind kind) {
+    return kind == ControlKind::Form || kind == ControlKind::Page || kind == ControlKind::Panel;
+}
+
+bool IsLabelKind(ControlKind kind) {
+    return kind == ControlKind::Label || kind == ControlKind::LinkLabel;
+}
+
+// The window class, styles and extended styles of a row's window.
+struct WindowKind {
+    const wchar_t* className;
+    DWORD style;
+    DWORD exStyle;
+};
+
+WindowKind WindowKindOf(const Control& control) {
+    const DWORD labelWrap = (control.flags & kWordWrap) ? SS_LEFT : SS_LEFTNOWORDWRAP;
+    switch (control.kind) {
+        case ControlKind::TabControl:
+            return {WC_TABCONTROLW, WS_TABSTOP | WS_CLIPSIBLINGS, 0};
+        case ControlKind::Page:
+        case ControlKind::Panel:
+            return {ContainerClasses::kContainer, 0, WS_EX_CONTROLPARENT};
+        case ControlKind::Button:
+            return {WC_BUTTONW, BS_PUSHBUTTON | WS_TABSTOP, 0};
+        case ControlKind::GroupBox:
+            return {WC_BUTTONW, BS_GROUPBOX, 0};
+        case ControlKind::Label:
+            return {WC_STATICW, labelWrap | SS_NOPREFIX, 0};
+        case ControlKind::LinkLabel:
+            return {WC_STATICW, labelWrap | SS_NOPREFIX | SS_NOTIFY, 0};
+        case ControlKind::Edit:
+            return {WC_EDITW, ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE};
+        case ControlKind::Memo:
+            return {WC_EDITW,
+                    ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_WANTRETURN | WS_VSCROLL |
+                        WS_HSCROLL | WS_TABSTOP,
+                    WS_EX_CLIENTEDGE};
+        case ControlKind::DropDownList:
+            return {WC_COMBOBOXW, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0};
+        case ControlKind::OwnerDrawList:
+            return {WC_LISTBOXW,
+                    LBS_OWNERDRAWVARIABLE | LBS_HASSTRINGS | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT |
+                        WS_VSCROLL | WS_TABSTOP,
+                    WS_EX_CLIENTEDGE};
+        case ControlKind::WhiteShape:
+            return {WC_STATICW, SS_WHITERECT | WS_CLIPSIBLINGS, 0};
+        case ControlKind::Picture:
+            return {WC_STATICW, SS_BITMAP, 0};
+        case ControlKind::Form:
+            break;
+    }
+    throw std::invalid_argument("the form can only be the first row of a layout");
+}
+
+// Any failure of the system while building is an exception for the creator to see.
+void CheckCreated(HWND window, const std::string& name) {
+    if (window == nullptr)
+        throw SystemError("cannot create the window of " + name, ::GetLastError());
+}
+
+// The path of a folder chosen in the folder picker, shown in its status line as it changes.
+int CALLBACK BrowseCallback(HWND picker, UINT message, LPARAM parameter, LPARAM) {
+    if (message == BFFM_SELCHANGED) {
+        char path[MAX_PATH] = {};
+        if (::SHGetPathFromIDListA(reinterpret_cast<PCIDLIST_ABSOLUTE>(parameter), path)) {
+            ::SendMessageA(picker, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(path));
+        }
+    }
+    return 0;
+}
+
+// OLE for the length of a scope, as the folder picker's newer style needs it; a thread that
+// already runs another apartment model keeps it.
+class OleScope {
+public:
+    OleScope() : result_(::OleInitialize(nullptr)) {}
+    ~OleScope() {
+        if (SUCCEEDED(result_)) ::OleUninitialize();
+    }
+    OleScope(const OleScope&) = delete;
+    OleScope& operator=(const OleScope&) = delete;
+
+private:
+    HRESULT result_;
+};
+
+class Win32Dialog final : public Dialog {
+public:
+    Win32Dialog(const std::vector<ControlSpec>& layout, DialogEvents& events);
+    ~Win32Dialog() override;
+    Win32Dialog(const Win32Dialog&) = delete;
+    Win32Dialog& operator=(const Win32Dialog&) = delete;
+
+    std::string Text(const std::string& control) const override;
+    void SetText(const std::string& control, const std::string& text) override;
+    bool Enabled(const std::string& control) const override;
+    void SetEnabled(const std::string& control, bool enabled) override;
+    void AddItem(const std::string& control, const std::string& text) override;
+    std::vector<std::string> Items(const std::string& control) const override;
+    int SelectedIndex(const std::string& control) const override;
+    void Select(const std::string& control, int index) override;
+    int ActivePage() const override;
+    void ShowPage(int index) override;
+    void Repaint(const std::string& control) override;
+    void ProcessMessages() override;
+    std::optional<std::string> BrowseForFolder() override;
+    void ShowError(const std::string& text, const std::string& caption) override;
+    void RunModal() override;
+    void Close() override;
+
+private:
+    // While the dialog fills its own controls, what it does is not reported as the user's.
+    class FillGuard {
+    public:
+        explicit FillGuard(int& depth) : depth_(depth) { ++depth_; }
+        ~FillGuard() { --depth_; }
+        FillGuard(const FillGuard&) = delete;
+        FillGuard& operator=(const FillGuard&) = delete;
+
+    private:
+        int& depth_;
+    };
+
+    static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam,
+                                            LPARAM lParam);
+    bool HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+    void Build(const std::vector<ControlSpec>& layout);
+    void CreateForm(Control& form);
+    void CreateChild(Control& control, std::size_t index);
+    void PlaceInParent(Control& control);
+    RECT RowRect(const Control& control) const;
+    SIZE ClientSizeOf(const Control& control) const;
+    void FinishWindow(Control& control);
+    void AddPage(Control& tabs, Control& page, std::size_t index);
+    void FitLabel(const Control& control);
+    void SelectItemText(const Control& control, const std::string& text);
+
+    Control& Find(const std::string& name);
+    const Control& Find(const std::string& name) const;
+    Control* FindByWindow(HWND window);
+    Control* FirstTabControl();
+    const Control* FirstTabControl() const;
+
+    void OnCommand(HWND controlWindow, UINT code);
+    bool OnNotify(const NMHDR& header);
+    bool OnMeasureItem(HWND parent, MEASUREITEMSTRUCT& item);
+    bool OnDrawItem(const DRAWITEMSTRUCT& item);
+    bool OnActivate(WPARAM wParam);
+    bool IsLink(HWND window) const;
+    template <typename Handler>
+    void Notify(Handler&& handler);
+    void ReportUnexpected(const std::string& what);
+
+    void ShowActivePage(Control& tabs);
+    bool SwitchPageByKeyboard(const MSG& message);
+    bool LeaveMemoByTab(const MSG& message);
+    void Dispatch(MSG& message);
+    void FocusFirstControl();
+
+    ActivationContext activation_;
+    ContainerClasses classes_;
+    DialogFonts fonts_;
+    DialogEvents& events_;
+    std::vector<Control> controls_;
+    std::map<std::string, std::size_t> byName_;
+    std::vector<HBITMAP> pictures_;
+    HWND form_ = nullptr;
+    HWND lastFocus_ = nullptr;
+    int filling_ = 0;
+    bool closing_ = false;
+    bool destroying_ = false;
+};
+
+Win32Dialog::Win32Dialog(const std::vector<ControlSpec>& layout, DialogEvents& events)
+    : classes_(&Win32Dialog::WindowProcedure), events_(events) {
+    try {
+        Build(layout);
+    } catch (...) {
+        destroying_ = true;
+        if (form_ != nullptr) ::DestroyWindow(form_);
+        for (HBITMAP picture : pictures_) ::DeleteObject(picture);
+        throw;
+    }
+}
+
+Win32Dialog::~Win32Dialog() {
+    destroying_ = true;
+    if (form_ != nullptr && ::IsWindow(form_)) ::DestroyWindow(form_);
+    for (HBITMAP picture : pictures_) ::DeleteObject(picture);
+}
+
+// ---- Building ------------------------------------------------------------------------------
+
+void Win32Dialog::Build(const std::vector<ControlSpec>& layout) {
+    if (layout.empty() || layout.front().kind != ControlKind::Form) {
+        throw std::invalid_argument("a layout begins with its form");
+    }
+    controls_.reserve(layout.size());
+    for (const ControlSpec& row : layout) {
+        Control control = FromRow(row);
+        if (!byName_.emplace(control.name, controls_.size()).second) {
+            throw std::invalid_argument("two rows of the layout are named " + control.name);
+        }
+        controls_.push_back(std::move(control));
+    }
+
+    const auto scope = activation_.Activate();
+    INITCOMMONCONTROLSEX classes{sizeof classes, ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
+    ::InitCommonControlsEx(&classes);
+    FillGuard filling(filling_);
+    CreateForm(controls_.front());
+    for (std::size_t index = 1; index < controls_.size(); ++index) {
+        CreateChild(controls_[index], index);
+    }
+}
+
+void Win32Dialog::CreateForm(Control& form) {
+    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+    RECT frame{0, 0, form.width, form.height};  // the row gives the client area
+    ::AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    form_ = ::CreateWindowExW(exStyle, ContainerClasses::kForm, L"", style, form.left, form.top,
+                              frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+                              win32::ThisModule(), this);
+    CheckCreated(form_, form.name);
+    form.window = form_;
+    ::SendMessageW(form_, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.For(form.flags)), FALSE);
+    win32::SetWindowTextAnsi(form_, form.text);
+}
+
+void Win32Dialog::CreateChild(Control& control, std::size_t index) {
+    const WindowKind kind = WindowKindOf(control);
+    PlaceInParent(control);
+    Control& parent = Find(control.parent);
+    if (control.kind == ControlKind::Page && parent.kind != ControlKind::TabControl) {
+        throw std::invalid_argument("page " + control.name + " is not on a tab control");
+    }
+    const bool visible = control.kind != ControlKind::Page || parent.pages.empty();
+    const RECT rect = RowRect(control);
+    int height = rect.bottom - rect.top;
+    if (control.kind == ControlKind::DropDownList) height += kDroppedListHeight;
+    control.window = ::CreateWindowExW(
+        kind.exStyle, kind.className, L"", kind.style | WS_CHILD | (visible ? WS_VISIBLE : 0),
+        rect.left, rect.top, rect.right - rect.left, height, control.container,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + index)), win32::ThisModule(),
+        this);
+    CheckCreated(control.window, control.name);
+    if (control.kind == ControlKind::Page) AddPage(parent, control, index);
+    FinishWindow(control);
+}
+
+// Where a row's window goes: into its parent's window, or beside a group box or tab control
+// at its offset.
+void Win32Dialog::PlaceInParent(Control& control) {
+    const Control& parent = Find(control.parent);
+    if (IsContainerKind(parent.kind)) {
+        control.container = parent.window;
+        control.origin = POINT{0, 0};
+    } else if (parent.kind == ControlKind::GroupBox || parent.kind == ControlKind::TabControl) {
+        control.container = parent.container;
+        control.origin = POINT{parent.origin.x + parent.left, parent.origin.y + parent.top};
+    } else {
+        throw std::invalid_argument(parent.name + " cannot hold " + control.name);
+    }
+}
+
+// The row's rectangle in its container's coordinates. A page fills its tab control's display
+// area; a white shape fills its parent; a panel, tab control or group box of no width or height
+// reaches its parent's edge there.
+RECT Win32Dialog::RowRect(const Control& control) const {
+    const Control& parent = Find(control.parent);
+    if (control.kind == ControlKind::Page) {
+        RECT display{};
+        ::GetClientRect(parent.window, &display);
+        TabCtrl_AdjustRect(parent.window, FALSE, &display);
+        ::OffsetRect(&display, control.origin.x, control.origin.y);
+        return display;
+    }
+    const SIZE room = ClientSizeOf(parent);
+    if (control.kind == ControlKind::WhiteShape) {
+        return RECT{control.origin.x, control.origin.y, control.origin.x + room.cx,
+                    control.origin.y + room.cy};
+    }
+    int width = control.width;
+    int height = control.height;
+    if (!IsLabelKind(control.kind)) {
+        if (width <= 0) width = room.cx - control.left;
+        if (height <= 0) height = room.cy - control.top;
+    }
+    const int left = control.origin.x + control.left;
+    const int top = control.origin.y + control.top;
+    return RECT{left, top, left + std::max(width, 0), top + std::max(height, 0)};
+}
+
+SIZE Win32Dialog::ClientSizeOf(const Control& control) const {
+    if (IsContainerKind(control.kind)) {
+        RECT client{};
+        ::GetClientRect(control.window, &client);
+        return SIZE{client.right, client.bottom};
+    }
+    return SIZE{control.width, control.height};
+}
+
+// Font, first content and whatever else the row's kind needs once its window exists.
+void Win32Dialog::FinishWindow(Control& control) {
+    ::SendMessageW(control.window, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.For(control.flags)),
+                   FALSE);
+    switch (control.kind) {
+        case ControlKind::Edit:
+        case ControlKind::Memo:
+            ::SendMessageW(control.window, EM_SETLIMITTEXT, 0, 0);  // no limit but memory's
+            win32::SetWindowTextAnsi(control.window, control.text);
+            break;
+        case ControlKind::DropDownList:
+            SelectItemText(control, control.text);
+            break;
+        case ControlKind::Picture:
+            if (HBITMAP picture = win32::LoadPicture(control.text)) {
+                pictures_.push_back(picture);
+                ::SendMessageW(control.window, STM_SETIMAGE, IMAGE_BITMAP,
+                               reinterpret_cast<LPARAM>(picture));
+            }
+            break;
+        case ControlKind::WhiteShape:
+            // Below everything else of its parent, whatever comes after it.
+            ::SetWindowPos(control.window, HWND_BOTTOM, 0, 0, 0, 0,
+                           SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            break;
+        case ControlKind::Page:
+            break;  // its caption went to its tab with AddPage
+        default:
+            win32::SetWindowTextAnsi(control.window, control.text);
+            FitLabel(control);
+            break;
+    }
+}
+
+void Win32Dialog::AddPage(Control& tabs, Control& page, std::size_t index) {
+    page.pageIndex = static_cast<int>(tabs.pages.size());
+    tabs.pages.push_back(index);
+    std::string caption = page.text;
+    TCITEMA item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = caption.data();
+    ::SendMessageA(tabs.window, TCM_INSERTITEMA, page.pageIndex, reinterpret_cast<LPARAM>(&item));
+    win32::SetWindowTextAnsi(page.window, page.text);
+    // Right above the tab control, after the pages before it.
+    HWND above = ::GetWindow(tabs.window, GW_HWNDPREV);
+    ::SetWindowPos(page.window, above != nullptr ? above : HWND_TOP, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    // The display area is known once the tab control has a tab to measure.
+    const RECT display = RowRect(page);
+    ::MoveWindow(page.window, display.left, display.top, display.right - display.left,
+                 display.bottom - display.top, FALSE);
+}
+
+// A label without a fixed size takes the size of its text; a word-wrapped one keeps its width.
+void Win32Dialog::FitLabel(const Control& control) {
+    if (!IsLabelKind(control.kind) || (control.flags & kFixedSize)) return;
+    const int wrapWidth = (control.flags & kWordWrap) ? control.width : 0;
+    const SIZE size = win32::MeasureText(control.window, fonts_.For(control.flags),
+                                         win32::WindowTextAnsi(control.window), wrapWidth);
+    ::SetWindowPos(control.window, nullptr, 0, 0, wrapWidth > 0 ? wrapWidth : size.cx, size.cy,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// A drop-down list shows the item of that text (letter case ignored); no item, no change.
+void Win32Dialog::SelectItemText(const Control& control, const std::string& text) {
+    if (text.empty()) return;
+    const LRESULT found =
+        ::SendMessageA(control.window, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                       reinterpret_cast<LPARAM>(text.c_str()));
+    if (found != CB_ERR) ::SendMessageW(control.window, CB_SETCURSEL, found, 0);
+}
+
+// ---- Look-up -------------------------------------------------------------------------------
+
+Control& Win32Dialog::Find(const std::string& name) {
+    const auto found = byName_.find(name);
+    if (found == byName_.end()) throw std::invalid_argument("the layout has no control " + name);
+    return controls_[found->second];
+}
+
+const Control& Win32Dialog::Find(const std::string& name) const {
+    return const_cast<Win32Dialog*>(this)->Find(name);
+}
+
+Control* Win32Dialog::FindByWindow(HWND window) {
+    if (window == nullptr) return nullptr;
+    for (Control& control : controls_) {
+        if (control.window == window) return &control;
+    }
+    return nullptr;
+}
+
+Control* Win32Dialog::FirstTabControl() {
+    for (Control& control : controls_) {
+        if (control.kind == ControlKind::TabControl) return &control;
+    }
+    return nullptr;
+}
+
+const Control* Win32Dialog::FirstTabControl() const {
+    return const_cast<Win32Dialog*>(this)->FirstTabControl();
+}
+
+// ---- Messages ------------------------------------------------------------------------------
+
+LRESULT CALLBACK Win32Dialog::WindowProcedure(HWND window, UINT message, WPARAM wParam,
+                                              LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        ::SetWindowLongPtrW(window, GWLP_USERDATA,
+                            reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
+    }
+    auto* dialog = reinterpret_cast<Win32Dialog*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (dialog != nullptr) {
+        // Nothing unwinds into the system's dispatch, and through it into the host.
+        try {
+            LRESULT result = 0;
+            if (dialog->HandleMessage(window, message, wParam, lParam, result)) return result;
+        } catch (...) {
+        }
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+bool Win32Dialog::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                LRESULT& result) {
+    if (destroying_) return false;
+    switch (message) {
+        case WM_COMMAND:
+            if (lParam != 0) {
+                OnCommand(reinterpret_cast<HWND>(lParam), HIWORD(wParam));
+                return true;
+            }
+            if (LOWORD(wParam) == IDCANCEL && window == form_) {  // Escape: as the close box
+                Close();
+                return true;
+            }
+            return false;
+        case WM_NOTIFY:
+            return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+        case WM_MEASUREITEM:
+            result = TRUE;
+            return OnMeasureItem(window, *reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
+        case WM_DRAWITEM:
+            result = TRUE;
+            return OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        case WM_CTLCOLORSTATIC:
+            if (!IsLink(reinterpret_cast<HWND>(lParam))) return false;
+            ::SetTextColor(reinterpret_cast<HDC>(wParam), win32::LinkColor());
+            ::SetBkColor(reinterpret_cast<HDC>(wParam), ::GetSysColor(COLOR_BTNFACE));
+            result = reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
+            return true;
+        case WM_SETCURSOR:
+            if (!IsLink(reinterpret_cast<HWND>(wParam)) || LOWORD(lParam) != HTCLIENT) return false;
+            ::SetCursor(::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
+            result = TRUE;
+            return true;
+        case WM_ACTIVATE:
+            return window == form_ && OnActivate(wParam);
+        case WM_CLOSE:
+            // From the close box, or from a multi-line edit's Escape key, which asks the edit's
+            // parent; a page or panel must not go on its own. The window stays until the dialog
+            // goes.
+            Close();
+            return true;
+        case WM_DESTROY:
+            if (window == form_) closing_ = true;
+            return false;
+        default:
+            return false;
+    }
+}
+
+void Win32Dialog::OnCommand(HWND controlWindow, UINT code) {
+    Control* control = FindByWindow(controlWindow);
+    if (control == nullptr) return;
+    const std::string name = control->name;
+    switch (control->kind) {
+        case ControlKind::Button:
+            if (code == BN_CLICKED) Notify([&] { events_.OnClick(name); });
+            break;
+        case ControlKind::LinkLabel:
+            if (code == STN_CLICKED) Notify([&] { events_.OnClick(name); });
+            break;
+        case ControlKind::DropDownList:
+            if (code == CBN_SELCHANGE) Notify([&] { events_.OnChange(name); });
+            break;
+        case ControlKind::OwnerDrawList:
+            if (code == LBN_SELCHANGE) Notify([&] { events_.OnChange(name); });
+            if (code == LBN_DBLCLK) Notify([&] { events_.OnDoubleClick(name); });
+            break;
+        default:
+            break;
+    }
+}
+
+bool Win32Dialog::OnNotify(const NMHDR& header) {
+    Control* tabs = FindByWindow(header.hwndFrom);
+    if (tabs == nullptr || tabs->kind != ControlKind::TabControl || header.code != TCN_SELCHANGE) {
+        return false;
+    }
+    ShowActivePage(*tabs);
+    const std::string name = tabs->name;
+    Notify([&] { events_.OnChange(name); });
+    return true;
+}
+
+bool Win32Dialog::OnMeasureItem(HWND parent, MEASUREITEMSTRUCT& item) {
+    if (item.CtlType != ODT_LISTBOX) return false;
+    HWND list = ::GetDlgItem(parent, static_cast<int>(item.CtlID));
+    Control* control = FindByWindow(list);
+    if (control == nullptr) return false;
+    const int textHeight = win32::TextHeightOfWg(list);
+    int height = textHeight;
+    try {
+        height = events_.OnMeasureItem(control->name, static_cast<int>(item.itemID), textHeight);
+    } catch (...) {
+        // a row the handler cannot measure keeps the height of its text
+    }
+    item.itemHeight = static_cast<UINT>(std::clamp(height, 1, 255));  // the list's own limit
+    return true;
+}
+
+bool Win32Dialog::OnDrawItem(const DRAWITEMSTRUCT& item) {
+    if (item.CtlType != ODT_LISTBOX) return false;
+    Control* control = FindByWindow(item.hwndItem);
+    if (control == nullptr) return false;
+    const int saved = ::SaveDC(item.hDC);
+    if (item.itemID != static_cast<UINT>(-1)) {
+        win32::DcRowPainter painter(item.hDC);
+        const Rect rect{item.rcItem.left, item.rcItem.top, item.rcItem.right, item.rcItem.bottom};
+        try {
+            events_.OnDrawItem(control->name, static_cast<int>(item.itemID), rect,
+                               (item.itemState & ODS_SELECTED) != 0, painter);
+        } catch (...) {
+            // a row that fails to paint stays as far as it got
+        }
+    } else {
+        ::FillRect(item.hDC, &item.rcItem, ::GetSysColorBrush(COLOR_WINDOW));
+    }
+    ::RestoreDC(item.hDC, saved);
+    if (item.itemState & ODS_FOCUS) ::DrawFocusRect(item.hDC, &item.rcItem);
+    return true;
+}
+
+// The control that had the keyboard gets it back when the window is active again.
+bool Win32Dialog::OnActivate(WPARAM wParam) {
+    if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = ::GetFocus();
+        if (focus != nullptr && ::IsChild(form_, focus)) lastFocus_ = focus;
+        return false;
+    }
+    if (lastFocus_ == nullptr || !::IsChild(form_, lastFocus_)) return false;
+    ::SetFocus(lastFocus_);
+    return true;
+}
+
+bool Win32Dialog::IsLink(HWND window) const {
+    for (const Control& control : controls_) {
+        if (control.window == window) return control.kind == ControlKind::LinkLabel;
+    }
+    return false;
+}
+
+// Runs a handler of the portable side for something the user did: not while the dialog fills
+// itself, and never letting a failure escape into the window procedure.
+template <typename Handler>
+void Win32Dialog::Notify(Handler&& handler) {
+    if (filling_ > 0 || destroying_) return;
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        ReportUnexpected(error.what());
+    } catch (...) {
+        ReportUnexpected("unknown error");
+    }
+}
+
+void Win32Dialog::ReportUnexpected(const std::string& what) {
+    ::MessageBoxA(form_, what.c_str(), kUnexpectedErrorCaption, MB_OK | MB_ICONERROR);
+}
+
+// ---- Pages ---------------------------------------------------------------------------------
+
+void Win32Dialog::ShowActivePage(Control& tabs) {
+    const int active = TabCtrl_GetCurSel(tabs.window);
+    for (std::size_t page : tabs.pages) {
+        if (controls_[page].pageIndex == active) ::ShowWindow(controls_[page].window, SW_SHOW);
+    }
+    for (std::size_t page : tabs.pages) {
+        if (controls_[page].pageIndex != active) ::ShowWindow(controls_[page].window, SW_HIDE);
+    }
+    // The keyboard does not stay on a control that is no longer seen.
+    HWND focus = ::GetFocus();
+    if (focus != nullptr && ::IsChild(form_, focus) && !::IsWindowVisible(focus)) {
+        ::SetFocus(tabs.window);
+    }
+}
+
+// Ctrl+Tab and Ctrl+PageDown go to the next page, with Shift or PageUp to the one before, as in
+// every tabbed dialog; the portable side hears of it as of a click on the tab.
+bool Win32Dialog::SwitchPageByKeyboard(const MSG& message) {
+    if (message.message != WM_KEYDOWN || ::GetKeyState(VK_CONTROL) >= 0) return false;
+    if (message.wParam != VK_TAB && message.wParam != VK_NEXT && message.wParam != VK_PRIOR) {
+        return false;
+    }
+    if (message.hwnd != form_ && !::IsChild(form_, message.hwnd)) return false;
+    Control* tabs = FirstTabControl();
+    if (tabs == nullptr || tabs->pages.empty()) return false;
+    const bool back =
+        message.wParam == VK_PRIOR || (message.wParam == VK_TAB && ::GetKeyState(VK_SHIFT) < 0);
+    const int count = static_cast<int>(tabs->pages.size());
+    const int next = (TabCtrl_GetCurSel(tabs->window) + (back ? count - 1 : 1)) % count;
+    TabCtrl_SetCurSel(tabs->window, next);
+    ShowActivePage(*tabs);
+    const std::string name = tabs->name;
+    Notify([&] { events_.OnChange(name); });
+    return true;
+}
+
+// A multi-line edit asks for every key, Tab included; here Tab leaves it for the next control
+// (Shift+Tab for the one before), as in a single-line edit. Ctrl+Tab is the page switch.
+bool Win32Dialog::LeaveMemoByTab(const MSG& message) {
+    if (message.message != WM_KEYDOWN || message.wParam != VK_TAB) return false;
+    if (::GetKeyState(VK_CONTROL) < 0) return false;
+    const Control* control = FindByWindow(message.hwnd);
+    if (control == nullptr || control->kind != ControlKind::Memo) return false;
+    const BOOL back = ::GetKeyState(VK_SHIFT) < 0 ? TRUE : FALSE;
+    HWND next = ::GetNextDlgTabItem(form_, message.hwnd, back);
+    if (next == nullptr) return true;
+    ::SetFocus(next);
+    // The text of an edit reached by the keyboard is selected whole, as the dialog manager does.
+    if (::SendMessageW(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) {
+        ::SendMessageW(next, EM_SETSEL, 0, -1);
+    }
+    return true;
+}
+
+// ---- The modal loop ------------------------------------------------------------------------
+
+void Win32Dialog::Dispatch(MSG& message) {
+    if (form_ != nullptr && ::IsWindow(form_)) {
+        if (SwitchPageByKeyboard(message) || LeaveMemoByTab(message)) return;
+        if (::IsDialogMessageW(form_, &message)) return;
+    }
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+}
+
+void Win32Dialog::FocusFirstControl() {
+    HWND first = ::GetNextDlgTabItem(form_, nullptr, FALSE);
+    if (first != nullptr) ::SetFocus(first);
+    lastFocus_ = first;
+}
+
+void Win32Dialog::RunModal() {
+    if (form_ == nullptr || !::IsWindow(form_)) return;
+    closing_ = false;
+    events_.OnShow();
+    if (closing_ || !::IsWindow(form_)) return;
+    ::ShowWindow(form_, SW_SHOWNORMAL);
+    ::UpdateWindow(form_);
+    ::SetForegroundWindow(form_);
+    FocusFirstControl();
+    // Every message of the thread is dispatched, the host's too: the dialog disables nothing.
+    MSG message{};
+    while (!closing_) {
+        const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
+        if (got == -1) break;
+        if (got == 0) {  // the host's loop must see the quit request too
+            ::PostQuitMessage(static_cast<int>(message.wParam));
+            break;
+        }
+        Dispatch(message);
+    }
+    if (::IsWindow(form_)) ::ShowWindow(form_, SW_HIDE);
+}
+
+void Win32Dialog::Close() {
+    closing_ = true;
+    if (form_ != nullptr) ::PostMessageW(form_, WM_NULL, 0, 0);  // wakes the loop
+}
+
+void Win32Dialog::ProcessMessages() {
+    MSG message{};
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            ::PostQuitMessage(static_cast<int>(message.wParam));
+            return;
+        }
+        Dispatch(message);
+    }
+}
+
+// ---- Content -------------------------------------------------------------------------------
+
+std::string Win32Dialog::Text(const std::string& name) const {
+    const Control& control = Find(name);
+    if (control.kind == ControlKind::Picture || control.kind == ControlKind::WhiteShape) {
+        return control.text;
+    }
+    return win32::WindowTextAnsi(control.window);
+}
+
+void Win32Dialog::SetText(const std::string& name, const std::string& text) {
+    FillGuard filling(filling_);
+    Control& control = Find(name);
+    switch (control.kind) {
+        case ControlKind::Page: {
+            control.text = text;
+            std::string caption = text;
+            TCITEMA item{};
+            item.mask = TCIF_TEXT;
+            item.pszText = caption.data();
+            ::SendMessageA(Find(control.parent).window, TCM_SETITEMA, control.pageIndex,
+                           reinterpret_cast<LPARAM>(&item));
+            win32::SetWindowTextAnsi(control.window, text);
+            break;
+        }
+        case ControlKind::DropDownList:
+            SelectItemText(control, text);
+            break;
+        case ControlKind::Picture:  // the picture stays; a static of pictures reads no text
+        case ControlKind::WhiteShape:
+            control.text = text;
+            break;
+        default:
+            win32::SetWindowTextAnsi(control.window, text);
+            FitLabel(control);
+            break;
+    }
+}
+
+bool Win32Dialog::Enabled(const std::string& name) const {
+    return ::IsWindowEnabled(Find(name).window) != FALSE;
+}
+
+void Win32Dialog::SetEnabled(const std::string& name, bool enabled) {
+    FillGuard filling(filling_);
+    ::EnableWindow(Find(name).window, enabled ? TRUE : FALSE);
+}
+
+void Win32Dialog::AddItem(const std::string& name, const std::string& text) {
+    FillGuard filling(filling_);
+    const Control& control = Find(name);
+    LRESULT added = 0;
+    if (control.kind == ControlKind::DropDownList) {
+        added =
+            ::SendMessageA(control.window, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    } else if (control.kind == ControlKind::OwnerDrawList) {
+        added =
+            ::SendMessageA(control.window, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    } else {
+        throw std::invalid_argument(name + " has no rows");
+    }
+    if (added < 0) throw std::runtime_error("no room for another row in " + name);
+}
+
+std::vector<std::string> Win32Dialog::Items(const std::string& name) const {
+    const Control& control = Find(name);
+    const bool combo = control.kind == ControlKind::DropDownList;
+    if (!combo && control.kind != ControlKind::OwnerDrawList) return {};
+    const UINT countMessage = combo ? CB_GETCOUNT : LB_GETCOUNT;
+    const UINT lengthMessage = combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN;
+    const UINT textMessage = combo ? CB_GETLBTEXT : LB_GETTEXT;
+    std::vector<std::string> items;
+    const LRESULT count = ::SendMessageA(control.window, countMessage, 0, 0);
+    for (LRESULT index = 0; index < count; ++index) {
+        const LRESULT length = ::SendMessageA(control.window, lengthMessage, index, 0);
+        std::string text(static_cast<std::size_t>(std::max<LRESULT>(length, 0)) + 1, '\0');
+        const LRESULT copied = ::SendMessageA(control.window, textMessage, index,
+                                              reinterpret_cast<LPARAM>(text.data()));
+        text.resize(static_cast<std::size_t>(std::max<LRESULT>(copied, 0)));
+        items.push_back(std::move(text));
+    }
+    return items;
+}
+
+int Win32Dialog::SelectedIndex(const std::string& name) const {
+    const Control& control = Find(name);
+    switch (control.kind) {
+        case ControlKind::DropDownList:
+            return static_cast<int>(::SendMessageW(control.window, CB_GETCURSEL, 0, 0));
+        case ControlKind::OwnerDrawList:
+            return static_cast<int>(::SendMessageW(control.window, LB_GETCURSEL, 0, 0));
+        case ControlKind::TabControl:
+            return TabCtrl_GetCurSel(control.window);
+        default:
+            return -1;
+    }
+}
+
+void Win32Dialog::Select(const std::string& name, int index) {
+    FillGuard filling(filling_);
+    Control& control = Find(name);
+    switch (control.kind) {
+        case ControlKind::DropDownList:
+            ::SendMessageW(control.window, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+            break;
+        case ControlKind::OwnerDrawList:
+            ::SendMessageW(control.window, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+            break;
+        case ControlKind::TabControl:
+            TabCtrl_SetCurSel(control.window, index);
+            ShowActivePage(control);
+            break;
+        default:
+            throw std::invalid_argument(name + " has nothing to select");
+    }
+}
+
+int Win32Dialog::ActivePage() const {
+    const Control* tabs = FirstTabControl();
+    return tabs != nullptr ? TabCtrl_GetCurSel(tabs->window) : -1;
+}
+
+void Win32Dialog::ShowPage(int index) {
+    FillGuard filling(filling_);
+    Control* tabs = FirstTabControl();
+    if (tabs == nullptr) return;
+    TabCtrl_SetCurSel(tabs->window, index);
+    ShowActivePage(*tabs);
+}
+
+void Win32Dialog::Repaint(const std::string& name) {
+    HWND window = Find(name).window;
+    ::InvalidateRect(window, nullptr, TRUE);
+    ::UpdateWindow(window);
+}
+
+// ---- Pickers and messages ------------------------------------------------------------------
+
+std::optional<std::string> Win32Dialog::BrowseForFolder() {
+    const OleScope ole;
+    const auto scope = activation_.Activate();
+    BROWSEINFOA request{};
+    request.hwndOwner = form_;
+    request.ulFlags = BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT | BIF_NEWDIALOGSTYLE;
+    request.lpfn = BrowseCallback;
+    PIDLIST_ABSOLUTE chosen = ::SHBrowseForFolderA(&request);
+    if (chosen == nullptr) return std::nullopt;
+    char path[MAX_PATH] = {};  // the shell writes at most MAX_PATH characters here
+    const BOOL converted = ::SHGetPathFromIDListA(chosen, path);
+    ::CoTaskMemFree(chosen);
+    if (!converted) return std::nullopt;
+    return std::string(path);
+}
+
+void Win32Dialog::ShowError(const std::string& text, const std::string& caption) {
+    const auto scope = activation_.Activate();
+    ::MessageBoxA(::IsWindow(form_) ? form_ : nullptr, text.c_str(), caption.c_str(),
+                  MB_OK | MB_ICONERROR);
+}
+
+}  // namespace
+
+std::unique_ptr<Dialog> CreateDialog(const std::vector<ControlSpec>& layout, DialogEvents& events) {
+    try {
+        return std::make_unique<Win32Dialog>(layout, events);
+    } catch (const SystemError&) {
+        return nullptr;  // no window can be made: a process without a screen
+    }
+}
+
+}  // namespace platform

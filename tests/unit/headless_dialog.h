@@ -1,0 +1,109 @@
+// A dialog without a screen, for tests of portable form logic: it keeps each control's text,
+// state, rows and selection as the Win32 dialog would, lets a test act as the user (clicks,
+// picks, page switches, painting rows) and records what the form did (error boxes, closing,
+// repaints). Like the Win32 dialog it refuses a layout whose tree is broken, throws for a
+// control name that is not in the layout, and raises no events while the form fills it.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/dialog.h"
+
+namespace quillet::test {
+
+// What a row painter was asked to do, in order.
+struct PaintCall {
+    enum class What { Fill, Text, Icon };
+    What what = What::Fill;
+    platform::Rect rect;    // Fill
+    int x = 0, y = 0;       // Text, Icon
+    std::string text;       // Text: the text; Icon: the .ico file
+    platform::Color color;  // Fill, Text
+};
+
+class RecordingPainter final : public platform::RowPainter {
+public:
+    void FillRect(const platform::Rect& rect, platform::Color color) override;
+    void DrawText(int x, int y, const std::string& text, platform::Color color) override;
+    void DrawIconFile(const std::string& icoPath, int x, int y) override;
+
+    std::vector<PaintCall> calls;
+};
+
+struct ShownError {
+    std::string text;
+    std::string caption;
+};
+
+class HeadlessDialog final : public platform::Dialog {
+public:
+    // Throws std::invalid_argument for a layout that does not start with the form, repeats a
+    // name, names a parent not given before, or puts a page on anything but a tab control.
+    HeadlessDialog(const std::vector<platform::ControlSpec>& layout,
+                   platform::DialogEvents& events);
+
+    // ---- platform::Dialog
+    std::string Text(const std::string& control) const override;
+    void SetText(const std::string& control, const std::string& text) override;
+    bool Enabled(const std::string& control) const override;
+    void SetEnabled(const std::string& control, bool enabled) override;
+    void AddItem(const std::string& control, const std::string& text) override;
+    std::vector<std::string> Items(const std::string& control) const override;
+    int SelectedIndex(const std::string& control) const override;
+    void Select(const std::string& control, int index) override;
+    int ActivePage() const override;
+    void ShowPage(int index) override;
+    void Repaint(const std::string& control) override;
+    void ProcessMessages() override;
+    std::optional<std::string> BrowseForFolder() override;
+    void ShowError(const std::string& text, const std::string& caption) override;
+    // Runs OnShow, then, unless the form closed itself, the test's whileShown script.
+    void RunModal() override;
+    void Close() override;
+
+    // ---- The user
+    void Click(const std::string& control);
+    void Pick(const std::string& control, int index);         // a row of a list, with OnChange
+    void DoubleClick(const std::string& control, int index);  // selects the row first
+    void SwitchToPage(int index);                             // with OnChange of the tab control
+    void Type(const std::string& control, const std::string& text);
+    int MeasureRow(const std::string& control, int index, int textHeight);
+    std::vector<PaintCall> PaintRow(const std::string& control, int index,
+                                    const platform::Rect& rect, bool selected);
+
+    // ---- What the test scripts and watches
+    std::function<void(HeadlessDialog&)> whileShown;
+    std::optional<std::string> folderChoice;  // what the folder picker returns
+    int processMessagesCalls = 0;
+
+    bool closed() const { return closed_; }
+    const std::vector<ShownError>& errors() const { return errors_; }
+    int repaints(const std::string& control) const;
+    const platform::ControlSpec& Row(const std::string& control) const;
+
+private:
+    struct Control {
+        platform::ControlSpec spec;
+        std::string text;
+        bool enabled = true;
+        std::vector<std::string> items;
+        int selected = -1;
+        int repaints = 0;
+    };
+
+    Control& Find(const std::string& name);
+    const Control& Find(const std::string& name) const;
+
+    platform::DialogEvents& events_;
+    std::vector<Control> controls_;
+    std::map<std::string, std::size_t> byName_;
+    std::vector<ShownError> errors_;
+    int activePage_ = 0;
+    bool closed_ = false;
+};
+
+}  // namespace quillet::test

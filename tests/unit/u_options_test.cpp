@@ -1,0 +1,508 @@
+#include "ui/u_options.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "config/IniFile.h"
+#include "config/u_IniSettings.h"
+#include "headless_dialog.h"
+#include "platform/platform.h"
+#include "test_support.h"
+#include "ui/LanguageSupport.h"
+
+namespace quillet {
+namespace {
+
+namespace fs = std::filesystem;
+using test::HeadlessDialog;
+using test::PaintCall;
+
+std::string Utf16File(std::u16string_view text) {
+    std::string bytes = "\xFF\xFE";
+    for (const char16_t unit : text) {
+        bytes.push_back(static_cast<char>(unit & 0xFF));
+        bytes.push_back(static_cast<char>(unit >> 8));
+    }
+    return bytes;
+}
+
+std::unique_ptr<platform::Dialog> MakeHeadless(const std::vector<platform::ControlSpec>& layout,
+                                               platform::DialogEvents& events) {
+    return std::make_unique<HeadlessDialog>(layout, events);
+}
+
+// The library folder of a test, and a dialog opened on it as the options event opens it.
+class OptionsTest : public ::testing::Test {
+protected:
+    OptionsTest() : plugin(folder) {}
+    ~OptionsTest() override { SetCurrentLanguage(u"English"); }
+
+    // Shows a new dialog (FormShow runs) and leaves it open for the test to act on.
+    HeadlessDialog& Open() {
+        form = std::make_unique<TfOptions>(MakeHeadless);
+        form->ShowModal();
+        return dialog();
+    }
+    HeadlessDialog& dialog() { return dynamic_cast<HeadlessDialog&>(form->Form()); }
+
+    void WriteFile(const std::string& name, const std::string& bytes) {
+        fs::create_directories(folder.native(name).parent_path());
+        test::WriteBytes(folder.native(name), bytes);
+    }
+    std::optional<std::string> File(const std::string& name) {
+        return test::ReadBytes(folder.native(name));
+    }
+    std::string Setting(const std::string& key) {
+        return ReadIniStringA(plugin.settingsFile(), "Settings", key, "<none>", 2048);
+    }
+    std::u16string StoredLanguage() {
+        return ReadIniStringW(plugin.settingsFile(), u"Translate", u"CurLang", u"<none>", 2048);
+    }
+    void WriteGerman(std::u16string dict = {}) {
+        WriteFile("Languages/German.ini",
+                  Utf16File(u"[TRANSLATOR]\r\nNativeName=Deutsch\r\nver=1.2\r\n[Dict]\r\n"
+                            u"Options=Optionen\r\nSave=Speichern\r\n"
+                            u"* Please close and reopen this dialog to apply language.=* Neu "
+                            u"\u00f6ffnen\r\n" +
+                            dict));
+    }
+
+    test::TempFolder folder;
+    test::ScopedPluginPath plugin;
+    std::unique_ptr<TfOptions> form;
+};
+
+TEST_F(OptionsTest, WithoutFilesShowsTheDefaultsAndSavesThem) {
+    HeadlessDialog& d = Open();
+    EXPECT_EQ(d.Text("cbFolder1"), "%QUILLET PATH%");
+    EXPECT_EQ(d.Text("ePath2"), "History");
+    EXPECT_EQ(d.Text("eFileName"), "%PROTOCOL%\\%UIN%");
+    EXPECT_EQ(d.Text("eExt"), "txt");
+    EXPECT_EQ(d.Text("eCustomFolder"), "C:\\");
+    EXPECT_FALSE(d.Enabled("eCustomFolder"));
+    EXPECT_FALSE(d.Enabled("bSelDir"));
+    EXPECT_EQ(d.Text("Memo1"), "");
+    EXPECT_EQ(d.Text("mExclude"), "");
+    EXPECT_EQ(d.Items("lbLangs"), std::vector<std::string>{"English"});
+    EXPECT_EQ(d.SelectedIndex("lbLangs"), -1);
+    EXPECT_EQ(d.ActivePage(), 0);
+    EXPECT_EQ(d.Text("fOptions"), "Quillet : Options");
+    EXPECT_EQ(d.Text("lVersion"), "Version: 0.8");
+    EXPECT_EQ(d.Text("Label9"),
+              "At this moment plugins do not have rights to acess contact-list. \n\r You need "
+              "manually enter aliases for UINs and Contact name in separate lines.\n\rFor "
+              "example:\n\r000000001==0000000002\n\rICQ Admin==ICQ Support\n\r\n\rNOTE: please "
+              "do not enter any text in this memo if you do not fully understand feature. "
+              "Because, you may break your history-files. \n\r \n\r This feature is NOT ready to "
+              "use. This aliases are used only as replacement rules in filename.");
+    EXPECT_TRUE(d.errors().empty());
+
+    d.Click("bSave");
+    EXPECT_TRUE(d.closed());
+    EXPECT_EQ(Setting("PathFolder1"), "%QUILLET PATH%");
+    EXPECT_EQ(Setting("PathFolder2"), "History");
+    EXPECT_EQ(Setting("PathFile1"), "%PROTOCOL%\\%UIN%");
+    EXPECT_EQ(Setting("PathFileExt"), "txt");
+    EXPECT_EQ(Setting("PathFolderCustom"), "C:\\");
+    EXPECT_EQ(File("aliases.ini"), "");
+    EXPECT_EQ(File("Exclude.ini"), "");
+    EXPECT_EQ(StoredLanguage(), u"<none>");  // Save does not write the language
+}
+
+TEST_F(OptionsTest, StoredBaseFolderSelectsItsItem) {
+    struct Case {
+        std::string stored;
+        int index;
+        bool customControls;
+    };
+    const std::vector<Case> cases = {
+        {"%custom%", 10, true},  {"%CUSTOM%", 10, true},
+        {"%windows%", 2, false}, {"%Local Application Data%", 8, false},
+        {"D:\\Logs", 1, false},  {"%CUSTOM%\\x", 1, false},
+    };
+    for (const Case& c : cases) {
+        WriteFile("Quillet.ini", "[Settings]\r\nPathFolder1=" + c.stored + "\r\n");
+        HeadlessDialog& d = Open();
+        EXPECT_EQ(d.SelectedIndex("cbFolder1"), c.index) << c.stored;
+        EXPECT_EQ(d.Enabled("eCustomFolder"), c.customControls) << c.stored;
+        EXPECT_EQ(d.Enabled("bSelDir"), c.customControls) << c.stored;
+        d.Click("bSave");
+        EXPECT_EQ(Setting("PathFolder1"), FolderItems()[static_cast<std::size_t>(c.index)])
+            << c.stored;
+    }
+}
+
+TEST_F(OptionsTest, ResetPutsDefaultsButKeepsTheCustomFolderAndEditors) {
+    WriteFile("aliases.ini", "a==b\r\n");
+    HeadlessDialog& d = Open();
+    d.Pick("cbFolder1", 10);
+    EXPECT_TRUE(d.Enabled("eCustomFolder"));
+    EXPECT_TRUE(d.Enabled("bSelDir"));
+    d.Type("eCustomFolder", "D:\\Mine");
+    d.Type("ePath2", "Logs");
+    d.Type("eFileName", "%UIN%");
+    d.Type("eExt", "log");
+    d.Type("mExclude", "123");
+    d.Click("bReset");
+    EXPECT_EQ(d.Text("cbFolder1"), "%QUILLET PATH%");
+    EXPECT_EQ(d.Text("ePath2"), "History");
+    EXPECT_EQ(d.Text("eFileName"), "%PROTOCOL%\\%MYUIN%\\%UIN%");
+    EXPECT_EQ(d.Text("eExt"), "txt");
+    EXPECT_EQ(d.Text("eCustomFolder"), "D:\\Mine");
+    EXPECT_FALSE(d.Enabled("eCustomFolder"));
+    EXPECT_FALSE(d.Enabled("bSelDir"));
+    EXPECT_EQ(d.Text("Memo1"), "a==b\r\n");
+    EXPECT_EQ(d.Text("mExclude"), "123");
+    EXPECT_FALSE(d.closed());
+    EXPECT_FALSE(File("Quillet.ini"));  // nothing is written until Save
+}
+
+TEST_F(OptionsTest, FolderPickerReplacesTheCustomFolderOnlyWhenConfirmed) {
+    HeadlessDialog& d = Open();
+    d.Pick("cbFolder1", 10);
+    d.folderChoice = std::nullopt;
+    d.Click("bSelDir");
+    EXPECT_EQ(d.Text("eCustomFolder"), "C:\\");
+    d.folderChoice = "E:\\Chats";
+    d.Click("bSelDir");
+    EXPECT_EQ(d.Text("eCustomFolder"), "E:\\Chats");
+}
+
+TEST_F(OptionsTest, ListFilesComeBackWithCrLfAndTheirFinalLineBreak) {
+    struct Case {
+        std::optional<std::string> before;  // none: no file
+        std::string shown;
+        std::string after;
+    };
+    const std::vector<Case> cases = {
+        {std::nullopt, "", ""},
+        {"", "", ""},
+        {"111\r\n222\r\n", "111\r\n222\r\n", "111\r\n222\r\n"},
+        {"111\r\n222", "111\r\n222", "111\r\n222"},
+        {"111\n222\n", "111\r\n222\r\n", "111\r\n222\r\n"},
+        {"111\r222\n\r\n", "111\r\n222\r\n\r\n", "111\r\n222\r\n\r\n"},
+    };
+    for (const Case& c : cases) {
+        for (const std::string name : {"aliases.ini", "Exclude.ini"}) {
+            fs::remove(folder.native(name));
+            if (c.before) WriteFile(name, *c.before);
+        }
+        HeadlessDialog& d = Open();
+        EXPECT_EQ(d.Text("Memo1"), c.shown);
+        EXPECT_EQ(d.Text("mExclude"), c.shown);
+        d.Click("bSave");
+        EXPECT_EQ(File("aliases.ini"), c.after);
+        EXPECT_EQ(File("Exclude.ini"), c.after);
+    }
+}
+
+TEST_F(OptionsTest, SaveWritesWhatIsShownAndCancelWritesNothing) {
+    WriteFile("Exclude.ini", "1\r\n");
+    HeadlessDialog& d = Open();
+    d.Pick("cbFolder1", 10);
+    d.Type("ePath2", " Logs ");
+    d.Type("eFileName", "%UIN%");
+    d.Type("eExt", "log");
+    d.Type("eCustomFolder", "D:\\Mine");
+    d.Type("Memo1", "a==b");
+    d.Type("mExclude", "1\r\n2\r\n");
+    d.Click("Button1");
+    EXPECT_TRUE(d.closed());
+    EXPECT_FALSE(File("Quillet.ini"));
+    EXPECT_FALSE(File("aliases.ini"));
+    EXPECT_EQ(File("Exclude.ini"), "1\r\n");
+
+    HeadlessDialog& again = Open();
+    again.Pick("cbFolder1", 10);
+    again.Type("ePath2", " Logs ");
+    again.Type("eCustomFolder", "D:\\Mine");
+    again.Type("Memo1", "a==b");
+    again.Click("bSave");
+    EXPECT_EQ(Setting("PathFolder1"), "%CUSTOM%");
+    EXPECT_EQ(Setting("PathFolderCustom"), "D:\\Mine");
+    EXPECT_NE(File("Quillet.ini")->find("PathFolder2= Logs \r\n"), std::string::npos);
+    EXPECT_EQ(File("aliases.ini"), "a==b");
+}
+
+TEST_F(OptionsTest, FailedSettingWriteKeepsTheDialogOpen) {
+    fs::create_directory(folder.native("Quillet.ini"));  // the settings file cannot be written
+    HeadlessDialog& d = Open();
+    d.Click("bSave");
+    ASSERT_EQ(d.errors().size(), 1u);
+    EXPECT_EQ(d.errors()[0].text, "Unable to write to " + plugin.settingsFile());
+    EXPECT_EQ(d.errors()[0].caption, "Error - Quillet");
+    EXPECT_FALSE(d.closed());
+    EXPECT_FALSE(File("aliases.ini"));  // nothing after the failure
+}
+
+TEST_F(OptionsTest, FailedListFileWriteNamesTheFileAndTheReason) {
+    fs::create_directory(folder.native("aliases.ini"));  // no file can be created there
+    HeadlessDialog& d = Open();
+    d.Type("mExclude", "123");
+    d.Click("bSave");
+    ASSERT_EQ(d.errors().size(), 1u);
+    const std::string prefix = "Cannot create file \"" + folder.path("aliases.ini") + "\". ";
+    EXPECT_EQ(d.errors()[0].text.substr(0, prefix.size()), prefix);
+    EXPECT_GT(d.errors()[0].text.size(), prefix.size());  // the system's reason follows
+    EXPECT_FALSE(d.closed());
+    EXPECT_EQ(Setting("PathFolderCustom"), "C:\\");  // what came before stays written
+    EXPECT_FALSE(File("Exclude.ini"));
+}
+
+TEST_F(OptionsTest, LanguageListHoldsEnglishThenEveryIniFileAndSubFolders) {
+    // Several files, so that some are listed after the sub-folder whatever the order.
+    const std::vector<std::string> files = {"German.ini", "Russian.ini", "a.ini",
+                                            "b.ini",      "c.ini",       "d.ini"};
+    for (const std::string& file : files) WriteFile("Languages/" + file, "");
+    WriteFile("Languages/notes.txt", "");
+    WriteFile("Languages/German.ico", "");
+    WriteFile("Languages/More.ini/Inner.ini", "");
+    WriteFile("Languages/More.ini/inner.txt", "");
+    fs::create_directory(folder.native("Languages/Plain"));
+    HeadlessDialog& d = Open();
+    const std::vector<std::string> rows = d.Items("lbLangs");
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows[0], "English");
+    std::set<std::string> expected(files.begin(), files.end());
+    expected.insert({"More.ini\\", "Inner.ini"});
+    EXPECT_EQ(std::set<std::string>(rows.begin() + 1, rows.end()), expected);
+    EXPECT_EQ(rows.size(), 1 + expected.size());  // nothing twice
+    const auto folderRow = std::find(rows.begin(), rows.end(), "More.ini\\");
+    ASSERT_NE(folderRow + 1, rows.end());
+    EXPECT_EQ(*(folderRow + 1), "Inner.ini");  // a sub-folder's files follow it
+    EXPECT_GE(d.processMessagesCalls, static_cast<int>(expected.size()));  // once an entry
+}
+
+TEST_F(OptionsTest, DoubleClickStoresTheLanguageAtOnce) {
+    WriteGerman();
+    WriteFile("Languages/Other.ini", "");
+    HeadlessDialog& d = Open();
+    const std::vector<std::string> rows = d.Items("lbLangs");
+    const int german =
+        static_cast<int>(std::find(rows.begin(), rows.end(), "German.ini") - rows.begin());
+    ASSERT_LT(german, static_cast<int>(rows.size()));
+
+    d.DoubleClick("lbLangs", german);
+    EXPECT_EQ(StoredLanguage(), u"German.ini");
+    EXPECT_EQ(d.Text("lPleaseRestart"),
+              "* Neu \xF6"
+              "ffnen");  // already in the new language
+    EXPECT_EQ(d.SelectedIndex("lbLangs"), german);
+    EXPECT_GE(d.repaints("lbLangs"), 1);
+    EXPECT_EQ(d.Text("bSave"), "Save");  // the rest waits for the next opening
+    d.Click("Button1");
+    EXPECT_EQ(StoredLanguage(), u"German.ini");  // kept although cancelled
+    EXPECT_FALSE(File("aliases.ini"));
+
+    HeadlessDialog& again = Open();
+    EXPECT_EQ(again.Text("fOptions"), "Quillet : Optionen");
+    EXPECT_EQ(again.Text("bSave"), "Speichern");
+    EXPECT_EQ(again.SelectedIndex("lbLangs"), -1);
+    again.SwitchToPage(3);
+    EXPECT_EQ(again.Items("lbLangs")[static_cast<std::size_t>(again.SelectedIndex("lbLangs"))],
+              "German.ini");
+
+    again.DoubleClick("lbLangs", 0);  // back to English
+    EXPECT_EQ(StoredLanguage(), u"English");
+    EXPECT_EQ(again.Text("lPleaseRestart"),
+              "* Please close and reopen this dialog to apply language.");
+    EXPECT_EQ(again.Text("bSave"), "Speichern");
+}
+
+TEST_F(OptionsTest, DoubleClickWithoutSelectionStoresTheCurrentLanguage) {
+    WriteGerman();
+    WriteFile("Quillet.ini", "[Translate]\r\nCurLang=German.ini\r\n");
+    HeadlessDialog& d = Open();
+    d.DoubleClick("lbLangs", -1);
+    EXPECT_EQ(StoredLanguage(), u"German.ini");
+    EXPECT_EQ(d.Text("lPleaseRestart"),
+              "* Neu \xF6"
+              "ffnen");
+    EXPECT_EQ(d.Text("Memo1"), "");
+}
+
+TEST_F(OptionsTest, FailedLanguageStoreSelectsTheStoredOneAgain) {
+    WriteGerman();
+    fs::create_directory(folder.native("Quillet.ini"));
+    HeadlessDialog& d = Open();
+    d.DoubleClick("lbLangs", 1);
+    EXPECT_EQ(d.Items("lbLangs")[1], "German.ini");
+    EXPECT_EQ(d.Text("lPleaseRestart"),
+              "* Neu \xF6"
+              "ffnen");
+    EXPECT_EQ(d.SelectedIndex("lbLangs"), 0);  // "English", as nothing could be stored
+}
+
+TEST_F(OptionsTest, TranslationLeavesFieldsAndEditorsAsLoaded) {
+    WriteGerman(u"History=Verlauf\r\ntxt=Text\r\na==b\r\nFolder to story history:=Ordner:\r\n");
+    WriteFile("Quillet.ini",
+              "[Translate]\r\nCurLang=German.ini\r\n[Settings]\r\nPathFolder2=History\r\n");
+    WriteFile("aliases.ini", "  History  \r\n");
+    HeadlessDialog& d = Open();
+    EXPECT_EQ(d.Text("GroupBox1"), "Ordner:");
+    EXPECT_EQ(d.Text("ePath2"), "History");
+    EXPECT_EQ(d.Text("eExt"), "txt");
+    EXPECT_EQ(d.Text("Memo1"), "  History  \r\n");
+    d.Click("bSave");
+    EXPECT_EQ(Setting("PathFolder2"), "History");
+    EXPECT_EQ(File("aliases.ini"), "  History  \r\n");
+}
+
+TEST_F(OptionsTest, RowsAreMeasuredAndPaintedFromTheirLanguageFiles) {
+    WriteGerman();
+    WriteFile("Languages/German.ico", "icon");
+    WriteFile("Languages/Abc.ini", "[TRANSLATOR]\r\nNativeName=Abc\r\n");
+    const std::string languages = folder.path("Languages\\");
+    const platform::Color blue{0, 113, 225}, white{255, 255, 255}, black{0, 0, 0},
+        pale{216, 233, 254};
+    struct Case {
+        const char* name;
+        std::vector<std::string> icons;  // written before painting
+        std::string row;
+        bool selected;
+        int index;
+        platform::Color background, text;
+        std::string label;
+        std::string version;                  // empty: none drawn
+        std::vector<std::string> iconsDrawn;  // in order
+    };
+    const std::vector<Case> cases = {
+        {"native name, version, icon",
+         {},
+         "German.ini",
+         false,
+         1,
+         pale,
+         black,
+         "Deutsch   (German.ini)",
+         "1.2",
+         {languages + "German.ico"}},
+        {"selected",
+         {},
+         "German.ini",
+         true,
+         1,
+         blue,
+         white,
+         "Deutsch   (German.ini)",
+         "1.2",
+         {languages + "German.ico"}},
+        {"short native name", {}, "Abc.ini", false, 2, white, black, "Abc.ini", "", {}},
+        {"missing file", {}, "Gone.ini", false, 3, pale, black, "Gone.ini", "", {}},
+        {"English without icons", {}, "English", false, 0, white, black, "English", "", {}},
+        {"uk.ico alone",
+         {"uk.ico"},
+         "English",
+         false,
+         0,
+         white,
+         black,
+         "English",
+         "",
+         {languages + "uk.ico"}},
+        {"uk.ico over English.ico",
+         {"English.ico"},
+         "English",
+         false,
+         0,
+         white,
+         black,
+         "English",
+         "",
+         {languages + "English.ico", languages + "uk.ico"}},
+    };
+    for (const Case& c : cases) {
+        for (const std::string& icon : c.icons) WriteFile("Languages/" + icon, "icon");
+        form = std::make_unique<TfOptions>(MakeHeadless);
+        HeadlessDialog& d = dialog();
+        for (int i = 0; i < c.index; ++i) d.AddItem("lbLangs", "filler");
+        d.AddItem("lbLangs", c.row);
+        EXPECT_EQ(d.MeasureRow("lbLangs", c.index, 13), 23) << c.name;
+        const platform::Rect rect{0, 40, 457, 63};
+        const std::vector<PaintCall> calls = d.PaintRow("lbLangs", c.index, rect, c.selected);
+        ASSERT_GE(calls.size(), 2u) << c.name;
+        EXPECT_EQ(calls[0].what, PaintCall::What::Fill) << c.name;
+        EXPECT_EQ(calls[0].rect.top, 40) << c.name;
+        EXPECT_EQ(calls[0].rect.bottom, 63) << c.name;
+        EXPECT_EQ(std::tie(calls[0].color.red, calls[0].color.green, calls[0].color.blue),
+                  std::tie(c.background.red, c.background.green, c.background.blue))
+            << c.name;
+        std::vector<const PaintCall*> texts;
+        std::vector<std::string> icons;
+        for (const PaintCall& call : calls) {
+            if (call.what == PaintCall::What::Text) texts.push_back(&call);
+            if (call.what == PaintCall::What::Icon) {
+                icons.push_back(call.text);
+                EXPECT_EQ(call.x, 4) << c.name;
+                EXPECT_EQ(call.y, 46) << c.name;
+            }
+        }
+        ASSERT_EQ(texts.size(), c.version.empty() ? 1u : 2u) << c.name;
+        EXPECT_EQ(texts[0]->text, c.label) << c.name;
+        EXPECT_EQ(std::tie(texts[0]->x, texts[0]->y), std::make_tuple(28, 43)) << c.name;
+        EXPECT_EQ(texts[0]->color.red, c.text.red) << c.name;
+        if (!c.version.empty()) {
+            EXPECT_EQ(texts[1]->text, c.version) << c.name;
+            EXPECT_EQ(std::tie(texts[1]->x, texts[1]->y), std::make_tuple(412, 43)) << c.name;
+        }
+        EXPECT_EQ(icons, c.iconsDrawn) << c.name;
+    }
+}
+
+TEST_F(OptionsTest, ShippedLanguageFilesTranslateEveryText) {
+    const fs::path shipped =
+        fs::path(__FILE__).parent_path().parent_path().parent_path() / "Languages";
+    for (const char* file : {"German.ini", "Russian.ini"}) {
+        const auto bytes = test::ReadBytes(shipped / file);
+        ASSERT_TRUE(bytes) << (shipped / file).string();
+        WriteFile(file, *bytes);
+        const std::string path = folder.path(file);
+        EXPECT_EQ(bytes->substr(0, 2), "\xFF\xFE") << file;
+        EXPECT_GE(ReadIniValue("TRANSLATOR", "NativeName", path).size(), 4u) << file;
+        EXPECT_FALSE(ReadIniValue("TRANSLATOR", "ver", path).empty()) << file;
+        for (const std::string& text : TranslatedTexts()) {
+            const std::u16string key = DictKey(text);
+            if (key.empty()) continue;  // "..." alone needs no entry
+            EXPECT_NE(ReadIniStringW(path, u"Dict", key, u"<missing>", 2048), u"<missing>")
+                << file << ": " << text;
+        }
+    }
+}
+
+std::vector<std::string> shownMessages;
+void RecordMessage(const std::string& text, const std::string&) {
+    shownMessages.push_back(text);
+}
+
+TEST_F(OptionsTest, WithoutADialogTheUserIsToldWhy) {
+    const std::vector<std::pair<DialogFactory, std::string>> cases = {
+        {[](const std::vector<platform::ControlSpec>&, platform::DialogEvents&) {
+             return std::unique_ptr<platform::Dialog>();  // no screen
+         },
+         "needs the Windows build"},
+        {[](const std::vector<platform::ControlSpec>&,
+            platform::DialogEvents&) -> std::unique_ptr<platform::Dialog> {
+             throw std::runtime_error("no room for another row");
+         },
+         "cannot be shown: no room for another row"},
+    };
+    for (const auto& [factory, expected] : cases) {
+        shownMessages.clear();
+        platform::SetMessageObserver(RecordMessage);
+        ShowOptionsDialog(factory);
+        platform::SetMessageObserver(nullptr);
+        ASSERT_EQ(shownMessages.size(), 1u) << expected;
+        EXPECT_NE(shownMessages[0].find(expected), std::string::npos) << shownMessages[0];
+        EXPECT_FALSE(File("Quillet.ini"));
+    }
+}
+
+}  // namespace
+}  // namespace quillet

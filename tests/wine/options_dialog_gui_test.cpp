@@ -1,0 +1,1350 @@
+// The options dialog on a real screen (Wine under Xvfb): the Win32 builder with a small layout of
+// its own, then the whole plug-in as the messenger drives it, with a second thread playing the
+// user: it finds the windows, types, picks, clicks with the mouse and the keyboard, and closes
+// message boxes. Screenshots of every page are written as BMP files (see README, "The options
+// dialog").
+//
+// Needs a display (DISPLAY set, as by xvfb-run); without one the tests are skipped, except under
+// CI, where that is a failure.
+#include <windows.h>
+#undef CreateDialog
+#undef DrawText
+// clang-format off
+#include <commctrl.h>  // after windows.h
+// clang-format on
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/dialog.h"
+#include "plugin/u_plugin_info.h"
+#include "plugin/u_plugin_msg.h"
+#include "unit/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using ::testing::StartsWith;
+
+// ---- The screen ------------------------------------------------------------------------------
+
+// Under Xvfb no window manager draws frames; Wine draws its own when its driver is told so
+// before it starts, so that screenshots show the title bar. Set before any window exists.
+const bool kWineDrawsFrames = [] {
+    char program[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, program, MAX_PATH);
+    const std::string key =
+        "Software\\Wine\\AppDefaults\\" + fs::path(program).filename().string() + "\\X11 Driver";
+    HKEY handle = nullptr;
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                          &handle, nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    const bool set = ::RegSetValueExA(handle, "Decorated", 0, REG_SZ,
+                                      reinterpret_cast<const BYTE*>("N"), 2) == ERROR_SUCCESS;
+    ::RegCloseKey(handle);
+    return set;
+}();
+
+bool HaveDisplay() {
+    char display[256] = {};
+    return ::GetEnvironmentVariableA("DISPLAY", display, sizeof display) > 0;
+}
+
+#define REQUIRE_DISPLAY()                                                        \
+    do {                                                                         \
+        if (!HaveDisplay()) {                                                    \
+            if (::GetEnvironmentVariableA("CI", nullptr, 0) > 0) {               \
+                FAIL() << "no DISPLAY: run the Windows tests under xvfb-run";    \
+            }                                                                    \
+            GTEST_SKIP() << "no DISPLAY (run under xvfb-run to see the dialog)"; \
+        }                                                                        \
+    } while (false)
+
+std::string TextOf(HWND window) {
+    const int length = ::GetWindowTextLengthA(window);
+    std::string text(static_cast<std::size_t>(length > 0 ? length : 0) + 1, '\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextA(window, text.data(), length + 1)));
+    return text;
+}
+
+std::string ClassOf(HWND window) {
+    char name[256] = {};
+    ::GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+// The window's rectangle in the client coordinates of `reference`.
+RECT RectIn(HWND window, HWND reference) {
+    RECT rect{};
+    ::GetWindowRect(window, &rect);
+    ::MapWindowPoints(HWND_DESKTOP, reference, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+std::vector<HWND> ChildrenInOrder(HWND parent) {
+    std::vector<HWND> children;
+    for (HWND child = ::GetWindow(parent, GW_CHILD); child != nullptr;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+        children.push_back(child);
+    }
+    return children;
+}
+
+// The window of `parent`'s family whose control identifier is `id`.
+HWND DescendantWithId(HWND parent, int id) {
+    for (HWND child : ChildrenInOrder(parent)) {
+        if (::GetDlgCtrlID(child) == id) return child;
+        if (HWND found = DescendantWithId(child, id)) return found;
+    }
+    return nullptr;
+}
+
+LOGFONTA FontOf(HWND window) {
+    LOGFONTA font{};
+    ::GetObjectA(reinterpret_cast<HFONT>(::SendMessageA(window, WM_GETFONT, 0, 0)), sizeof font,
+                 &font);
+    return font;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD milliseconds = 5000) {
+    const DWORD start = ::GetTickCount();
+    while (!condition()) {
+        if (::GetTickCount() - start > milliseconds) return false;
+        ::Sleep(20);
+    }
+    return true;
+}
+
+// ---- Input as a user gives it ------------------------------------------------------------------
+
+void MoveMouse(POINT screen) {
+    const int width = ::GetSystemMetrics(SM_CXSCREEN);
+    const int height = ::GetSystemMetrics(SM_CYSCREEN);
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = static_cast<LONG>((screen.x * 65536LL + width / 2) / width);
+    input.mi.dy = static_cast<LONG>((screen.y * 65536LL + height / 2) / height);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    ::SendInput(1, &input, sizeof input);
+}
+
+void ClickAt(POINT screen, int clicks = 1) {
+    MoveMouse(screen);
+    ::Sleep(50);
+    for (int click = 0; click < clicks; ++click) {
+        INPUT presses[2] = {};
+        presses[0].type = presses[1].type = INPUT_MOUSE;
+        presses[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        presses[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        ::SendInput(2, presses, sizeof presses[0]);
+        ::Sleep(30);
+    }
+}
+
+POINT CenterOf(HWND window, RECT clientRect) {
+    POINT center{(clientRect.left + clientRect.right) / 2,
+                 (clientRect.top + clientRect.bottom) / 2};
+    ::ClientToScreen(window, &center);
+    return center;
+}
+
+POINT CenterOf(HWND window) {
+    RECT client{};
+    ::GetClientRect(window, &client);
+    return CenterOf(window, client);
+}
+
+void ClickTab(HWND tabs, int index) {
+    RECT item{};
+    ::SendMessageA(tabs, TCM_GETITEMRECT, index, reinterpret_cast<LPARAM>(&item));
+    ClickAt(CenterOf(tabs, item));
+}
+
+void DoubleClickRow(HWND list, int index) {
+    RECT item{};
+    ::SendMessageA(list, LB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&item));
+    ClickAt(CenterOf(list, item), 2);
+}
+
+void PressKey(WORD key, bool control = false, bool shift = false) {
+    std::vector<INPUT> inputs;
+    auto add = [&](WORD vk, DWORD flags) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = vk;
+        input.ki.dwFlags = flags;
+        inputs.push_back(input);
+    };
+    if (control) add(VK_CONTROL, 0);
+    if (shift) add(VK_SHIFT, 0);
+    add(key, 0);
+    add(key, KEYEVENTF_KEYUP);
+    if (shift) add(VK_SHIFT, KEYEVENTF_KEYUP);
+    if (control) add(VK_CONTROL, KEYEVENTF_KEYUP);
+    ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+void TypeText(const std::wstring& text) {
+    for (wchar_t character : text) {
+        INPUT strokes[2] = {};
+        strokes[0].type = strokes[1].type = INPUT_KEYBOARD;
+        strokes[0].ki.wScan = strokes[1].ki.wScan = character;
+        strokes[0].ki.dwFlags = KEYEVENTF_UNICODE;
+        strokes[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
+        ::SendInput(2, strokes, sizeof strokes[0]);
+    }
+}
+
+// A pick in a drop-down list as the list itself reports a user's pick.
+void PickItem(HWND combo, int index) {
+    ::SendMessageA(combo, CB_SETCURSEL, index, 0);
+    ::SendMessageA(::GetParent(combo), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(combo), CBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(combo));
+}
+
+// ---- The second thread: the user ---------------------------------------------------------------
+
+// A step of the user's script that cannot go on.
+struct ScriptStop : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Runs a script on a thread of its own while the test's thread runs a modal loop. The script
+// notes what it finds wrong; whatever happens, it leaves no window of this process open, so the
+// modal loop ends. Only the test's thread asserts, after Join().
+class User {
+public:
+    explicit User(std::function<void(User&)> script)
+        : script_(std::move(script)), uiThread_(::GetCurrentThreadId()) {
+        thread_ = ::CreateThread(nullptr, 0, &User::Run, this, 0, nullptr);
+    }
+    ~User() { Join(); }
+    User(const User&) = delete;
+    User& operator=(const User&) = delete;
+
+    void Join() {
+        if (thread_ == nullptr) return;
+        if (::WaitForSingleObject(thread_, 60000) != WAIT_OBJECT_0) {
+            problems_.push_back("the user's thread did not end");
+        }
+        ::CloseHandle(thread_);
+        thread_ = nullptr;
+    }
+
+    const std::vector<std::string>& problems() const { return problems_; }
+    DWORD uiThread() const { return uiThread_; }
+
+    void Note(const std::string& problem) { problems_.push_back(problem); }
+    void Check(bool ok, const std::string& problem) {
+        if (!ok) Note(problem);
+    }
+    [[noreturn]] void Stop(const std::string& problem) { throw ScriptStop(problem); }
+
+    // The visible top-level window of this process with that caption.
+    HWND WaitForWindow(const std::string& caption, DWORD milliseconds = 10000) {
+        HWND found = nullptr;
+        WaitUntil(
+            [&] {
+                found = FindTopLevel([&](HWND window) { return TextOf(window) == caption; });
+                return found != nullptr;
+            },
+            milliseconds);
+        if (found == nullptr) Stop("no window \"" + caption + "\" appeared");
+        return found;
+    }
+
+    // A message box of this process (class #32770).
+    HWND WaitForMessageBox(DWORD milliseconds = 10000) {
+        HWND found = nullptr;
+        WaitUntil(
+            [&] {
+                found = FindTopLevel([](HWND window) { return ClassOf(window) == "#32770"; });
+                return found != nullptr;
+            },
+            milliseconds);
+        if (found == nullptr) Stop("no message box appeared");
+        return found;
+    }
+
+    // The window that has the keyboard on the test's thread.
+    HWND Focus() const {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        ::GetGUIThreadInfo(uiThread_, &info);
+        return info.hwndFocus;
+    }
+
+    // Lets the test's thread handle everything sent to it so far.
+    void Settle(HWND window) const {
+        DWORD_PTR ignored = 0;
+        ::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+        ::Sleep(100);
+        ::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+    }
+
+private:
+    static DWORD WINAPI Run(void* self) {
+        auto& user = *static_cast<User*>(self);
+        try {
+            user.script_(user);
+        } catch (const std::exception& error) {
+            user.problems_.push_back(error.what());
+        }
+        user.CloseEverything();
+        return 0;
+    }
+
+    template <typename Match>
+    HWND FindTopLevel(Match match) {
+        struct Search {
+            Match* match;
+            HWND found;
+        } search{&match, nullptr};
+        ::EnumWindows(
+            [](HWND window, LPARAM parameter) WINAPI -> BOOL {
+                auto& state = *reinterpret_cast<Search*>(parameter);
+                DWORD process = 0;
+                ::GetWindowThreadProcessId(window, &process);
+                if (process != ::GetCurrentProcessId() || !::IsWindowVisible(window)) return TRUE;
+                if (!(*state.match)(window)) return TRUE;
+                state.found = window;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
+
+    // Message boxes get OK, other windows the close box, until none is left.
+    void CloseEverything() {
+        WaitUntil(
+            [&] {
+                HWND open = FindTopLevel([](HWND) { return true; });
+                if (open == nullptr) return true;
+                if (ClassOf(open) == "#32770") {
+                    ::PostMessageA(open, WM_COMMAND, IDOK, 0);
+                } else {
+                    ::PostMessageA(open, WM_CLOSE, 0, 0);
+                }
+                ::Sleep(200);
+                return false;
+            },
+            10000);
+    }
+
+    std::function<void(User&)> script_;
+    DWORD uiThread_;
+    HANDLE thread_ = nullptr;
+    std::vector<std::string> problems_;
+};
+
+// ---- Screenshots
+// ----------------------------------------------------------------------------------
+
+// Where screenshots go: QUILLET_SCREENSHOT_DIR, or "screenshots" beside the test program.
+fs::path ScreenshotFolder() {
+    char folder[MAX_PATH] = {};
+    if (::GetEnvironmentVariableA("QUILLET_SCREENSHOT_DIR", folder, MAX_PATH) > 0) return folder;
+    char program[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, program, MAX_PATH);
+    return fs::path(program).parent_path() / "screenshots";
+}
+
+// The window as the screen shows it, frame included, into a 24-bit BMP file.
+bool SaveScreenshot(HWND window, const std::string& name) {
+    RECT rect{};
+    ::GetWindowRect(window, &rect);
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    HDC screen = ::GetDC(nullptr);
+    HDC memory = ::CreateCompatibleDC(screen);
+    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ previous = ::SelectObject(memory, bitmap);
+    ::BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY | CAPTUREBLT);
+    ::SelectObject(memory, previous);
+
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof header;
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+    std::vector<char> pixels(stride * static_cast<std::size_t>(height));
+    const int rows = ::GetDIBits(memory, bitmap, 0, height, pixels.data(),
+                                 reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(memory);
+    ::ReleaseDC(nullptr, screen);
+    if (rows != height) return false;
+
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;  // "BM"
+    file.bfOffBits = sizeof file + sizeof header;
+    file.bfSize = static_cast<DWORD>(file.bfOffBits + pixels.size());
+    std::error_code ignored;
+    fs::create_directories(ScreenshotFolder(), ignored);
+    std::ofstream out(ScreenshotFolder() / (name + ".bmp"), std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(&file), sizeof file);
+    out.write(reinterpret_cast<const char*>(&header), sizeof header);
+    out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
+    return static_cast<bool>(out);
+}
+
+// A picture of the window once everything on it has been painted and the mouse is out of it.
+void TakeScreenshot(User& user, HWND window, const std::string& name) {
+    MoveMouse(POINT{1200, 1000});
+    ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    user.Settle(window);
+    ::Sleep(300);
+    user.Check(SaveScreenshot(window, name), "cannot save the screenshot " + name);
+}
+
+// ---- Small files of the tests ------------------------------------------------------------------
+
+// A 16 x 16 icon of one colour, as an .ico file.
+std::string SolidIcon(COLORREF color) {
+    constexpr int kSide = 16;
+    std::string pixels;
+    for (int i = 0; i < kSide * kSide; ++i) {
+        pixels += static_cast<char>(GetBValue(color));
+        pixels += static_cast<char>(GetGValue(color));
+        pixels += static_cast<char>(GetRValue(color));
+        pixels += static_cast<char>(0xFF);
+    }
+    const std::string mask(kSide * 4, '\0');  // rows of 32 bits, all opaque
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof header;
+    header.biWidth = kSide;
+    header.biHeight = kSide * 2;  // colour and mask
+    header.biPlanes = 1;
+    header.biBitCount = 32;
+    const std::string image =
+        std::string(reinterpret_cast<const char*>(&header), sizeof header) + pixels + mask;
+    auto word = [](unsigned value) { return std::string{char(value & 0xFF), char(value >> 8)}; };
+    auto dword = [&](unsigned value) { return word(value & 0xFFFF) + word(value >> 16); };
+    return word(0) + word(1) + word(1) +  // reserved, type icon, one image
+           std::string{char(kSide), char(kSide), 0, 0} + word(1) + word(32) +
+           dword(static_cast<unsigned>(image.size())) + dword(6 + 16) + image;
+}
+
+COLORREF ScreenPixel(HWND window, POINT client) {
+    ::ClientToScreen(window, &client);
+    HDC screen = ::GetDC(nullptr);
+    const COLORREF color = ::GetPixel(screen, client.x, client.y);
+    ::ReleaseDC(nullptr, screen);
+    return color;
+}
+
+// =================================================================================================
+// The builder, with a layout of its own
+// =================================================================================================
+
+using platform::Color;
+using platform::ControlKind;
+using platform::ControlSpec;
+using platform::Rect;
+
+// Rows in the order of the control identifiers: row i is window 1000 + i.
+const std::vector<ControlSpec> kTestLayout = {
+    {ControlKind::Form, "fTest", "", 0, 0, 513, 380, "Builder test"},
+    {ControlKind::Button, "bFirst", "fTest", 8, 344, 75, 25, "First"},
+    {ControlKind::Button, "bSecond", "fTest", 90, 344, 75, 25, "Second"},
+    {ControlKind::TabControl, "Tabs", "fTest", 8, 8, 497, 321, ""},
+    {ControlKind::Page, "Page1", "Tabs", 0, 0, 0, 0, "One"},
+    {ControlKind::GroupBox, "Group", "Page1", 3, 3, 483, 106, "Group"},
+    {ControlKind::DropDownList, "cbPick", "Group", 16, 24, 169, 21, ""},
+    {ControlKind::Edit, "eInGroup", "Group", 201, 24, 264, 21, "start"},
+    {ControlKind::Label, "lAuto", "Group", 16, 56, 0, 0, "Sized to its text"},
+    {ControlKind::Label, "lCourier", "Page1", 16, 120, 300, 40, "fixed",
+     platform::kCourierNew | platform::kFixedSize | platform::kWordWrap},
+    {ControlKind::Memo, "mText", "Page1", 16, 170, 278, 100, "line 1\r\nline 2"},
+    {ControlKind::Page, "Page2", "Tabs", 0, 0, 0, 0, "Two"},
+    {ControlKind::OwnerDrawList, "lbRows", "Page2", 16, 16, 457, 150, ""},
+    {ControlKind::LinkLabel, "lLink", "Page2", 16, 230, 0, 0, "https://example.org/"},
+    {ControlKind::Label, "lBig", "Page2", 16, 260, 0, 0, "Big", platform::kLargeBold},
+    {ControlKind::Panel, "Banner", "Page2", 300, 200, 0, 60, ""},
+    {ControlKind::WhiteShape, "Shape", "Banner", 0, 0, 0, 0, ""},
+    {ControlKind::Picture, "Image", "Banner", 10, 5, 50, 40, "no-such-picture.bmp"},
+};
+
+constexpr int kFirstId = 1000;
+
+int IdOf(const std::string& name) {
+    for (std::size_t row = 0; row < kTestLayout.size(); ++row) {
+        if (name == kTestLayout[row].name) return kFirstId + static_cast<int>(row);
+    }
+    throw std::invalid_argument("no row " + name);
+}
+
+const Color kEvenRow{255, 255, 255};
+const Color kOddRow{216, 233, 254};
+const Color kSelectedRow{0, 113, 225};
+
+// The portable side, recording what reaches it. Rows are as high as their text plus three
+// pixels per index, so that each row's own height shows.
+class RecordingEvents : public platform::DialogEvents {
+public:
+    platform::Dialog* dialog = nullptr;
+    std::vector<std::string> events;
+    std::vector<int> measuredTextHeights;
+    int drawCalls = 0;
+    std::string iconFile;
+    std::function<void(const std::string&)> onClick;
+
+    void OnShow() override {
+        events.push_back("show");
+        for (const char* item : {"alpha", "Beta", "gamma"}) dialog->AddItem("cbPick", item);
+        dialog->Select("cbPick", 0);
+        for (const char* row : {"row 0", "row 1", "row 2"}) dialog->AddItem("lbRows", row);
+    }
+    void OnClick(const std::string& control) override {
+        events.push_back("click " + control);
+        if (onClick) onClick(control);
+    }
+    void OnChange(const std::string& control) override { events.push_back("change " + control); }
+    void OnDoubleClick(const std::string& control) override {
+        events.push_back("double-click " + control);
+    }
+    int OnMeasureItem(const std::string&, int index, int textHeight) override {
+        measuredTextHeights.push_back(textHeight);
+        return textHeight + 10 + 3 * index;
+    }
+    void OnDrawItem(const std::string&, int index, const Rect& rect, bool selected,
+                    platform::RowPainter& painter) override {
+        ++drawCalls;
+        painter.FillRect(rect, selected ? kSelectedRow : (index % 2 ? kOddRow : kEvenRow));
+        painter.DrawText(28, rect.top + 3, dialog->Items("lbRows").at(index), Color{0, 0, 0});
+        painter.DrawIconFile(iconFile, rect.left + 4, rect.top + 3);
+    }
+};
+
+class BuilderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        REQUIRE_DISPLAY();
+        icon_ = folder_.native("row.ico");
+        quillet::test::WriteBytes(icon_, SolidIcon(RGB(255, 0, 0)));
+        events_.iconFile = folder_.path("row.ico");
+        dialog_ = platform::CreateDialog(kTestLayout, events_);
+        ASSERT_NE(dialog_, nullptr);
+        events_.dialog = dialog_.get();
+        form_ = ::FindWindowA(nullptr, "Builder test");
+        ASSERT_NE(form_, nullptr);
+    }
+
+    HWND Window(const std::string& name) const { return DescendantWithId(form_, IdOf(name)); }
+
+    // Runs the dialog modally while `script` plays the user; returns the user's problems.
+    std::vector<std::string> RunWithUser(std::function<void(User&)> script) {
+        User user(std::move(script));
+        dialog_->RunModal();
+        user.Join();
+        return user.problems();
+    }
+
+    quillet::test::TempFolder folder_;
+    fs::path icon_;
+    RecordingEvents events_;
+    std::unique_ptr<platform::Dialog> dialog_;
+    HWND form_ = nullptr;
+};
+
+TEST_F(BuilderTest, FormIsAFixedTitledWindowAtTheTopLeftWithTheGivenClientArea) {
+    const LONG style = ::GetWindowLongA(form_, GWL_STYLE);
+    EXPECT_TRUE(style & WS_CAPTION);
+    EXPECT_TRUE(style & WS_SYSMENU);
+    EXPECT_FALSE(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_CHILD));
+    EXPECT_EQ(::GetWindow(form_, GW_OWNER), nullptr);
+    RECT client{};
+    ::GetClientRect(form_, &client);
+    EXPECT_EQ(client.right, 513);
+    EXPECT_EQ(client.bottom, 380);
+    RECT frame{};
+    ::GetWindowRect(form_, &frame);
+    EXPECT_EQ(frame.left, 0);
+    EXPECT_EQ(frame.top, 0);
+    EXPECT_EQ(reinterpret_cast<HBRUSH>(::GetClassLongPtrA(form_, GCLP_HBRBACKGROUND)),
+              reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
+}
+
+// Where each row lands: its class, its rectangle in the client area of the window it was placed
+// in (rows of a group box beside it, at its offset), and whether the keyboard stops on it.
+TEST_F(BuilderTest, EachRowBecomesAStandardControlWhereItsRowSays) {
+    struct Expected {
+        const char* name;
+        const char* className;
+        const char* placedIn;  // the row whose window holds it
+        RECT rect;             // right/bottom of 0: not checked
+        bool tabStop;
+    };
+    const Expected expected[] = {
+        {"bFirst", "Button", "fTest", {8, 344, 83, 369}, true},
+        {"Tabs", "SysTabControl32", "fTest", {8, 8, 505, 329}, true},
+        {"Group", "Button", "Page1", {3, 3, 486, 109}, false},
+        {"cbPick", "ComboBox", "Page1", {19, 27, 188, 0}, true},
+        {"eInGroup", "Edit", "Page1", {204, 27, 468, 48}, true},
+        {"lAuto", "Static", "Page1", {19, 59, 0, 0}, false},
+        {"lCourier", "Static", "Page1", {16, 120, 316, 160}, false},
+        {"mText", "Edit", "Page1", {16, 170, 294, 270}, true},
+        {"lbRows", "ListBox", "Page2", {16, 16, 473, 166}, true},
+        {"lLink", "Static", "Page2", {16, 230, 0, 0}, false},
+        {"Shape", "Static", "Banner", {0, 0, 0, 60}, false},
+    };
+    for (const Expected& row : expected) {
+        SCOPED_TRACE(row.name);
+        HWND window = Window(row.name);
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(ClassOf(window), row.className);
+        HWND holder = std::string(row.placedIn) == "fTest" ? form_ : Window(row.placedIn);
+        EXPECT_EQ(::GetParent(window), holder);
+        const RECT rect = RectIn(window, holder);
+        EXPECT_EQ(rect.left, row.rect.left);
+        EXPECT_EQ(rect.top, row.rect.top);
+        if (row.rect.right != 0) {
+            EXPECT_EQ(rect.right, row.rect.right);
+        }
+        if (row.rect.bottom != 0) {
+            EXPECT_EQ(rect.bottom, row.rect.bottom);
+        }
+        EXPECT_EQ((::GetWindowLongA(window, GWL_STYLE) & WS_TABSTOP) != 0, row.tabStop);
+    }
+    // The pages fill the tab control's display area, and only the first is shown.
+    RECT display{};
+    ::GetClientRect(Window("Tabs"), &display);
+    ::SendMessageA(Window("Tabs"), TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
+    ::OffsetRect(&display, 8, 8);
+    for (const char* page : {"Page1", "Page2"}) {
+        const RECT rect = RectIn(Window(page), form_);
+        EXPECT_TRUE(::EqualRect(&rect, &display)) << page;
+    }
+    EXPECT_EQ(::GetWindowLongA(Window("Page1"), GWL_STYLE) & WS_VISIBLE, WS_VISIBLE);
+    EXPECT_EQ(::GetWindowLongA(Window("Page2"), GWL_STYLE) & WS_VISIBLE, 0);
+    // The list keeps its rows' texts and draws them itself; the drop-down list takes no typing.
+    EXPECT_EQ(::GetWindowLongA(Window("lbRows"), GWL_STYLE) &
+                  (LBS_OWNERDRAWVARIABLE | LBS_HASSTRINGS | LBS_NOTIFY),
+              LBS_OWNERDRAWVARIABLE | LBS_HASSTRINGS | LBS_NOTIFY);
+    EXPECT_EQ(::GetWindowLongA(Window("cbPick"), GWL_STYLE) & 3, CBS_DROPDOWNLIST);
+    EXPECT_EQ(::GetWindowLongA(Window("Group"), GWL_STYLE) & BS_TYPEMASK, BS_GROUPBOX);
+}
+
+TEST_F(BuilderTest, FontsFollowTheRowFlags) {
+    struct Expected {
+        const char* name;
+        const char* face;
+        LONG height;
+        bool bold;
+    };
+    for (const Expected& row :
+         {Expected{"bFirst", "Tahoma", -11, false}, Expected{"eInGroup", "Tahoma", -11, false},
+          Expected{"lCourier", "Courier New", -11, false}, Expected{"lBig", "Tahoma", -19, true}}) {
+        SCOPED_TRACE(row.name);
+        const LOGFONTA font = FontOf(Window(row.name));
+        EXPECT_STREQ(font.lfFaceName, row.face);
+        EXPECT_EQ(font.lfHeight, row.height);
+        EXPECT_EQ(font.lfWeight >= FW_BOLD, row.bold);
+    }
+}
+
+TEST_F(BuilderTest, LabelsWithoutAFixedSizeFitTheirTextAsItChanges) {
+    HWND label = Window("lAuto");
+    auto widthNeeded = [&](const std::string& text) {
+        HDC dc = ::GetDC(label);
+        ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageA(label, WM_GETFONT, 0, 0)));
+        SIZE size{};
+        ::GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        ::ReleaseDC(label, dc);
+        return size.cx;
+    };
+    const RECT before = RectIn(label, Window("Page1"));
+    EXPECT_GE(before.right - before.left, widthNeeded("Sized to its text"));
+    dialog_->SetText("lAuto", "A much longer text than the label had before it");
+    const RECT after = RectIn(label, Window("Page1"));
+    EXPECT_GE(after.right - after.left,
+              widthNeeded("A much longer text than the label had before it"));
+    EXPECT_LT(after.right - after.left,
+              widthNeeded("A much longer text than the label had before it") + 8);
+    EXPECT_EQ(after.left, before.left);
+    // A fixed-size label keeps its size whatever it shows.
+    dialog_->SetText("lCourier", "x");
+    const RECT fixed = RectIn(Window("lCourier"), Window("Page1"));
+    EXPECT_EQ(fixed.right - fixed.left, 300);
+    EXPECT_EQ(fixed.bottom - fixed.top, 40);
+}
+
+// What the portable side reads back is what it wrote or what the control shows.
+TEST_F(BuilderTest, ContentRoundTripsThroughTheControls) {
+    const std::string longText(100000, 'x');  // beyond an edit control's default limit
+    dialog_->SetText("mText", longText + "\r\nend\r\n");
+    EXPECT_EQ(dialog_->Text("mText"), longText + "\r\nend\r\n");
+    const std::string ansi = "caf\xE9 \\ %UIN%";  // a character of the ANSI code page
+    dialog_->SetText("eInGroup", ansi);
+    EXPECT_EQ(dialog_->Text("eInGroup"), ansi);
+    dialog_->SetText("fTest", "New caption");
+    EXPECT_EQ(TextOf(form_), "New caption");
+    EXPECT_EQ(dialog_->Text("fTest"), "New caption");
+
+    dialog_->SetText("Page2", "Second page");
+    char caption[64] = {};
+    TCITEMA item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = caption;
+    item.cchTextMax = sizeof caption;
+    ::SendMessageA(Window("Tabs"), TCM_GETITEMA, 1, reinterpret_cast<LPARAM>(&item));
+    EXPECT_STREQ(caption, "Second page");
+    EXPECT_EQ(dialog_->Text("Page2"), "Second page");
+
+    for (const char* row : {"alpha", "Beta"}) dialog_->AddItem("cbPick", row);
+    EXPECT_THAT(dialog_->Items("cbPick"), ElementsAre("alpha", "Beta"));
+    EXPECT_EQ(dialog_->SelectedIndex("cbPick"), -1);
+    dialog_->SetText("cbPick", "beta");  // the item of that text, letter case ignored
+    EXPECT_EQ(dialog_->SelectedIndex("cbPick"), 1);
+    EXPECT_EQ(dialog_->Text("cbPick"), "Beta");
+    dialog_->SetText("cbPick", "no such item");
+    EXPECT_EQ(dialog_->SelectedIndex("cbPick"), 1);
+    dialog_->Select("cbPick", 0);
+    EXPECT_EQ(dialog_->Text("cbPick"), "alpha");
+
+    dialog_->AddItem("lbRows", "only");
+    EXPECT_THAT(dialog_->Items("lbRows"), ElementsAre("only"));
+    EXPECT_EQ(dialog_->SelectedIndex("lbRows"), -1);
+    dialog_->Select("lbRows", 0);
+    EXPECT_EQ(dialog_->SelectedIndex("lbRows"), 0);
+
+    EXPECT_TRUE(dialog_->Enabled("eInGroup"));
+    dialog_->SetEnabled("eInGroup", false);
+    EXPECT_FALSE(dialog_->Enabled("eInGroup"));
+    EXPECT_FALSE(::IsWindowEnabled(Window("eInGroup")));
+
+    EXPECT_EQ(dialog_->ActivePage(), 0);
+    dialog_->ShowPage(1);
+    EXPECT_EQ(dialog_->ActivePage(), 1);
+    EXPECT_EQ(::GetWindowLongA(Window("Page1"), GWL_STYLE) & WS_VISIBLE, 0);
+    EXPECT_EQ(::GetWindowLongA(Window("Page2"), GWL_STYLE) & WS_VISIBLE, WS_VISIBLE);
+    EXPECT_THAT(events_.events, IsEmpty());  // none of this was the user's doing
+
+    EXPECT_THROW(dialog_->SetText("noSuchControl", "x"), std::invalid_argument);
+    EXPECT_THROW(dialog_->AddItem("eInGroup", "x"), std::invalid_argument);
+}
+
+TEST_F(BuilderTest, WhatTheUserDoesReachesTheHandlersByControlName) {
+    events_.onClick = [&](const std::string& control) {
+        if (control == "bSecond") dialog_->Close();
+    };
+    const auto problems = RunWithUser([&](User& user) {
+        HWND form = user.WaitForWindow("Builder test");
+        ::SendMessageA(Window("bFirst"), BM_CLICK, 0, 0);
+        PickItem(Window("cbPick"), 2);
+        ClickTab(Window("Tabs"), 1);
+        user.Check(WaitUntil([&] { return ::IsWindowVisible(Window("lbRows")) != FALSE; }),
+                   "a click on the second tab did not show its page");
+        user.Check(!::IsWindowVisible(Window("eInGroup")), "the first page stayed visible");
+        DoubleClickRow(Window("lbRows"), 1);
+        user.Settle(form);
+        ClickAt(CenterOf(Window("lLink")));
+        user.Settle(form);
+        ::SendMessageA(Window("bSecond"), BM_CLICK, 0, 0);  // its handler closes the dialog
+    });
+    EXPECT_THAT(problems, IsEmpty());
+    EXPECT_THAT(events_.events,
+                ElementsAre("show", "click bFirst", "change cbPick", "change Tabs", "change lbRows",
+                            "double-click lbRows", "click lLink", "click bSecond"));
+    EXPECT_EQ(dialog_->SelectedIndex("lbRows"), 1);
+    EXPECT_EQ(dialog_->Text("cbPick"), "gamma");
+}
+
+TEST_F(BuilderTest, OwnerDrawnRowsAreMeasuredAndPaintedByTheHandlers) {
+    COLORREF evenRow = 0, oddRow = 0, iconPixel = 0;
+    std::vector<int> heights;
+    const auto problems = RunWithUser([&](User& user) {
+        HWND form = user.WaitForWindow("Builder test");
+        HWND list = Window("lbRows");
+        ClickTab(Window("Tabs"), 1);
+        user.Check(WaitUntil([&] { return ::IsWindowVisible(list) != FALSE; }),
+                   "the second page did not show");
+        MoveMouse(POINT{1200, 1000});
+        user.Settle(form);
+        for (int row = 0; row < 3; ++row) {
+            heights.push_back(static_cast<int>(::SendMessageA(list, LB_GETITEMHEIGHT, row, 0)));
+        }
+        RECT row0{}, row1{};
+        ::SendMessageA(list, LB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row0));
+        ::SendMessageA(list, LB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&row1));
+        evenRow = ScreenPixel(list, POINT{row0.right - 5, row0.top + 2});
+        oddRow = ScreenPixel(list, POINT{row1.right - 5, row1.top + 2});
+        iconPixel = ScreenPixel(list, POINT{row1.left + 4 + 8, row1.top + 3 + 8});
+        ::PostMessageA(form, WM_CLOSE, 0, 0);
+    });
+    EXPECT_THAT(problems, IsEmpty());
+    ASSERT_EQ(events_.measuredTextHeights.size(), 3u);
+    const int textHeight = events_.measuredTextHeights[0];
+    EXPECT_GE(textHeight, 11);  // "Wg" in an 11-pixel font: ascent and descent
+    EXPECT_LE(textHeight, 16);
+    EXPECT_THAT(heights, ElementsAre(textHeight + 10, textHeight + 13, textHeight + 16));
+    EXPECT_GT(events_.drawCalls, 0);
+    EXPECT_EQ(evenRow, RGB(255, 255, 255));
+    EXPECT_EQ(oddRow, RGB(216, 233, 254));
+    EXPECT_EQ(iconPixel, RGB(255, 0, 0));
+}
+
+TEST_F(BuilderTest, KeyboardFollowsTheRowOrderAndSwitchesPages) {
+    std::vector<std::string> visited;
+    const auto problems = RunWithUser([&](User& user) {
+        HWND form = user.WaitForWindow("Builder test");
+        ::SetForegroundWindow(form);
+        user.Settle(form);
+        user.Check(user.Focus() == Window("bFirst"), "the first control did not have the keyboard");
+        for (int step = 0; step < 6; ++step) {
+            PressKey(VK_TAB);
+            user.Settle(form);
+            const int id = ::GetDlgCtrlID(user.Focus());
+            visited.push_back(id >= kFirstId ? kTestLayout[id - kFirstId].name : "?");
+        }
+        PressKey(VK_TAB, true);  // Ctrl+Tab: the next page
+        user.Check(WaitUntil([&] { return ::IsWindowVisible(Window("lbRows")) != FALSE; }),
+                   "Ctrl+Tab did not show the second page");
+        PressKey(VK_ESCAPE);  // as the close box
+        user.Check(WaitUntil([&] { return !::IsWindowVisible(form); }),
+                   "Escape did not close the dialog");
+    });
+    EXPECT_THAT(problems, IsEmpty());
+    // Rows of the form before the tab control, the visible page's rows, then the tab control.
+    EXPECT_THAT(visited, ElementsAre("bSecond", "cbPick", "eInGroup", "mText", "Tabs", "bFirst"));
+    EXPECT_THAT(events_.events, ElementsAre("show", "change Tabs"));
+}
+
+TEST_F(BuilderTest, ModalLoopHandsAQuitRequestOnToTheHost) {
+    const DWORD uiThread = ::GetCurrentThreadId();
+    const auto problems = RunWithUser([&](User& user) {
+        user.WaitForWindow("Builder test");
+        ::PostThreadMessageA(uiThread, WM_QUIT, 42, 0);
+        user.Check(WaitUntil([&] { return !::IsWindowVisible(form_); }),
+                   "the dialog stayed open after the quit request");
+    });
+    EXPECT_THAT(problems, IsEmpty());
+    MSG message{};
+    ASSERT_TRUE(::PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(message.wParam, 42u);
+}
+
+TEST_F(BuilderTest, MessageBoxesBelongToTheDialogAndAFailingHandlerDoesNotEndIt) {
+    events_.onClick = [&](const std::string& control) {
+        if (control == "bFirst") throw std::runtime_error("handler failed on purpose");
+        if (control == "bSecond") dialog_->ShowError("Cannot create file \"x\".", "Error");
+    };
+    std::vector<std::string> boxes;
+    const auto problems = RunWithUser([&](User& user) {
+        HWND form = user.WaitForWindow("Builder test");
+        for (const char* button : {"bFirst", "bSecond"}) {
+            ::PostMessageA(Window(button), BM_CLICK, 0, 0);
+            HWND box = user.WaitForMessageBox();
+            user.Check(::GetWindow(box, GW_OWNER) == form,
+                       "a message box without the dialog as owner");
+            boxes.push_back(TextOf(box) + ": " + TextOf(::GetDlgItem(box, 0xFFFF)));
+            ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+            user.Check(WaitUntil([&] { return !::IsWindow(box); }), "the message box stayed");
+        }
+        user.Check(::IsWindowVisible(form) != FALSE, "the dialog ended with its handler");
+        ::PostMessageA(form, WM_CLOSE, 0, 0);
+    });
+    EXPECT_THAT(problems, IsEmpty());
+    EXPECT_THAT(boxes, ElementsAre("Quillet: handler failed on purpose",
+                                   "Error: Cannot create file \"x\"."));
+}
+
+TEST(BuilderLayout, RejectsLayoutsItCannotBuild) {
+    REQUIRE_DISPLAY();
+    RecordingEvents events;
+    const std::vector<ControlSpec> noForm = {{ControlKind::Button, "b", "", 0, 0, 10, 10, "b"}};
+    const std::vector<ControlSpec> twice = {{ControlKind::Form, "f", "", 0, 0, 100, 100, "Twice"},
+                                            {ControlKind::Button, "b", "f", 0, 0, 10, 10, "b"},
+                                            {ControlKind::Button, "b", "f", 0, 0, 10, 10, "b"}};
+    const std::vector<ControlSpec> orphan = {
+        {ControlKind::Form, "f", "", 0, 0, 100, 100, "Orphan"},
+        {ControlKind::Button, "b", "nowhere", 0, 0, 10, 10, "b"}};
+    const std::vector<ControlSpec> loosePage = {
+        {ControlKind::Form, "f", "", 0, 0, 100, 100, "Loose page"},
+        {ControlKind::Page, "p", "f", 0, 0, 10, 10, "p"}};
+    for (const auto* layout : {&noForm, &twice, &orphan, &loosePage}) {
+        EXPECT_THROW(platform::CreateDialog(*layout, events), std::invalid_argument);
+    }
+    EXPECT_EQ(::FindWindowA(nullptr, "Twice"), nullptr);  // nothing of a failed build stays
+}
+
+// =================================================================================================
+// The plug-in's options dialog, as the messenger shows it
+// =================================================================================================
+
+// The host's service object: IUnknown and two operations the plug-in never calls.
+class Service final : public quillet::IDAXPluginService {
+public:
+    std::int32_t QUILLET_STDCALL QueryInterface(const quillet::TGuid*, void** result) override {
+        *result = nullptr;
+        return quillet::E_NOINTERFACE_;
+    }
+    std::uint32_t QUILLET_STDCALL AddRef() override { return ++references_; }
+    std::uint32_t QUILLET_STDCALL Release() override { return --references_; }
+    void QUILLET_STDCALL HostReserved3() override {}
+    void QUILLET_STDCALL HostReserved4() override {}
+
+private:
+    std::uint32_t references_ = 1;
+};
+
+constexpr const char* kCaption = "Quillet : Options";
+
+// The pages of the options dialog, in the order of its tabs.
+enum Page { kSaveAs, kExclude, kAliases, kLanguage, kAbout };
+
+// The options dialog's windows as a user finds them: buttons by caption, everything else by
+// where it sits on its page.
+struct OptionsWindows {
+    HWND form = nullptr;
+    HWND tabs = nullptr;
+    std::vector<HWND> pages;
+
+    static OptionsWindows Find(User& user, const std::string& caption = kCaption) {
+        OptionsWindows windows;
+        windows.form = user.WaitForWindow(caption);
+        for (HWND child : ChildrenInOrder(windows.form)) {
+            const std::string name = ClassOf(child);
+            if (name == "SysTabControl32") {
+                windows.tabs = child;
+            } else if (name != "Button") {
+                windows.pages.push_back(child);
+            }
+        }
+        if (windows.tabs == nullptr || windows.pages.size() != 5) {
+            user.Stop("the dialog has no tab control with five pages");
+        }
+        return windows;
+    }
+
+    HWND Button(User& user, const std::string& caption) const {
+        HWND found =
+            FindIn(form, [&](HWND w) { return ClassOf(w) == "Button" && TextOf(w) == caption; });
+        if (found == nullptr) user.Stop("no button \"" + caption + "\"");
+        return found;
+    }
+
+    // The control of that class whose top-left corner is at (left, top) on the page.
+    HWND At(User& user, Page page, const std::string& className, int left, int top) const {
+        HWND found = nullptr;
+        for (HWND child : ChildrenInOrder(pages[page])) {
+            const RECT rect = RectIn(child, pages[page]);
+            if (ClassOf(child) == className && rect.left == left && rect.top == top) found = child;
+        }
+        if (found == nullptr) {
+            user.Stop(className + " at " + std::to_string(left) + "," + std::to_string(top) +
+                      " of page " + std::to_string(page) + " not found");
+        }
+        return found;
+    }
+
+    // The rows of the group boxes on "Save as" sit at the group box's offset: 3,3 and 3,115.
+    HWND Folder(User& user) const { return At(user, kSaveAs, "ComboBox", 3 + 16, 3 + 24); }
+    HWND SubFolder(User& user) const { return At(user, kSaveAs, "Edit", 3 + 201, 3 + 24); }
+    HWND CustomFolder(User& user) const { return At(user, kSaveAs, "Edit", 3 + 16, 3 + 72); }
+    HWND Browse(User& user) const { return At(user, kSaveAs, "Button", 3 + 424, 3 + 72); }
+    HWND FileName(User& user) const { return At(user, kSaveAs, "Edit", 3 + 16, 115 + 32); }
+    HWND Extension(User& user) const { return At(user, kSaveAs, "Edit", 3 + 416, 115 + 32); }
+    HWND ExcludeEditor(User& user) const { return At(user, kExclude, "Edit", 16, 16); }
+    HWND AliasEditor(User& user) const { return At(user, kAliases, "Edit", 16, 16); }
+    HWND Languages(User& user) const { return At(user, kLanguage, "ListBox", 16, 16); }
+    HWND RestartNotice(User& user) const { return At(user, kLanguage, "Static", 16, 264); }
+
+    void ShowPage(User& user, Page page) const {
+        ClickTab(tabs, page);
+        if (!WaitUntil([&] { return ::IsWindowVisible(pages[page]) != FALSE; })) {
+            user.Stop("a click on tab " + std::to_string(page) + " did not show its page");
+        }
+        user.Settle(form);
+    }
+
+    // Every page in turn, each saved as options-<suffix of the page>.
+    void Screenshots(User& user, const std::string& prefix) const {
+        const char* names[] = {"save-as", "exclude", "aliases", "language", "about"};
+        for (int page = kSaveAs; page <= kAbout; ++page) {
+            ShowPage(user, static_cast<Page>(page));
+            TakeScreenshot(user, form, prefix + names[page]);
+        }
+    }
+
+private:
+    template <typename Match>
+    static HWND FindIn(HWND parent, Match match) {
+        for (HWND child : ChildrenInOrder(parent)) {
+            if (match(child)) return child;
+            if (HWND found = FindIn(child, match)) return found;
+        }
+        return nullptr;
+    }
+};
+
+// The plug-in loaded from a fresh copy in a temporary folder, started as the messenger starts
+// it, so that everything it writes lands in that folder.
+class PluginOptionsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        REQUIRE_DISPLAY();
+        fs::copy_file(quillet::test::BuiltModule(), folder_.native("Quillet.dll"));
+        module_ = ::LoadLibraryA(folder_.path("Quillet.dll").c_str());
+        ASSERT_NE(module_, nullptr) << "error " << ::GetLastError();
+        auto create = reinterpret_cast<quillet::CreateCorvexPLUGINProc>(
+            reinterpret_cast<void*>(::GetProcAddress(module_, "CreateCorvexPLUGIN")));
+        ASSERT_NE(create, nullptr);
+        create(&plugin_, &service_);
+        ASSERT_NE(plugin_, nullptr);
+        plugin_->GetPluginInfo()->DllHandle = module_;
+        Send(quillet::EVENT_STARTUP);
+    }
+
+    void TearDown() override {
+        if (plugin_ != nullptr) plugin_->Release();
+        if (module_ != nullptr) ::FreeLibrary(module_);
+    }
+
+    void Send(std::int32_t code, void* data = nullptr) {
+        quillet::TPluginEvent event{code, data, 0, 0, 0};
+        plugin_->HandleEvent(&event);
+    }
+
+    // Shows the options as the messenger asks for them while `script` plays the user; the
+    // call returns when the dialog has closed. Returns the user's problems.
+    std::vector<std::string> ShowOptions(std::function<void(User&)> script) {
+        User user(std::move(script));
+        Send(quillet::EVENT_SHOW_OPTIONS);
+        user.Join();
+        return user.problems();
+    }
+
+    std::string Setting(const char* section, const char* key) const {
+        char value[4096] = {};
+        ::GetPrivateProfileStringA(section, key, "<missing>", value, sizeof value,
+                                   folder_.path("Quillet.ini").c_str());
+        return value;
+    }
+
+    std::vector<std::string> FilesInFolder() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder_.native())) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    void WriteFile(const std::string& name, const std::string& bytes) {
+        fs::create_directories(folder_.native(name).parent_path());
+        quillet::test::WriteBytes(folder_.native(name), bytes);
+    }
+
+    quillet::test::TempFolder folder_;
+    Service service_;
+    HMODULE module_ = nullptr;
+    quillet::IDAXPlugin* plugin_ = nullptr;
+};
+
+TEST_F(PluginOptionsTest, FreshFolderShowsTheDefaultsOnEveryPageAndCancelWritesNothing) {
+    struct Seen {
+        std::string folder, subFolder, fileName, extension, customFolder, excluded, aliases;
+        bool customEnabled = true, browseEnabled = true;
+        std::vector<std::string> languages;
+        RECT frame{}, client{};
+        LONG style = 0;
+    } seen;
+    const auto problems = ShowOptions([&](User& user) {
+        const OptionsWindows dialog = OptionsWindows::Find(user);
+        seen.folder = TextOf(dialog.Folder(user));
+        seen.subFolder = TextOf(dialog.SubFolder(user));
+        seen.fileName = TextOf(dialog.FileName(user));
+        seen.extension = TextOf(dialog.Extension(user));
+        seen.customFolder = TextOf(dialog.CustomFolder(user));
+        seen.customEnabled = ::IsWindowEnabled(dialog.CustomFolder(user)) != FALSE;
+        seen.browseEnabled = ::IsWindowEnabled(dialog.Browse(user)) != FALSE;
+        seen.excluded = TextOf(dialog.ExcludeEditor(user));
+        seen.aliases = TextOf(dialog.AliasEditor(user));
+        HWND list = dialog.Languages(user);
+        for (LRESULT row = 0; row < ::SendMessageA(list, LB_GETCOUNT, 0, 0); ++row) {
+            char text[256] = {};
+            ::SendMessageA(list, LB_GETTEXT, row, reinterpret_cast<LPARAM>(text));
+            seen.languages.push_back(text);
+        }
+        ::GetWindowRect(dialog.form, &seen.frame);
+        ::GetClientRect(dialog.form, &seen.client);
+        seen.style = ::GetWindowLongA(dialog.form, GWL_STYLE);
+        dialog.Screenshots(user, "options-");
+        ::SendMessageA(dialog.Button(user, "Cancel"), BM_CLICK, 0, 0);
+    });
+    EXPECT_THAT(problems, IsEmpty());
+    EXPECT_EQ(seen.folder, "%QUILLET PATH%");
+    EXPECT_EQ(seen.subFolder, "History");
+    EXPECT_EQ(seen.fileName, "%PROTOCOL%\\%UIN%");
+    EXPECT_EQ(seen.extension, "txt");
+    EXPECT_EQ(seen.customFolder, "C:\\");
+    EXPECT_FALSE(seen.customEnabled);
+    EXPECT_FALSE(seen.browseEnabled);
+    EXPECT_EQ(seen.excluded, "");
+    EXPECT_EQ(seen.aliases, "");
+    EXPECT_THAT(seen.languages, ElementsAre("English"));
+    EXPECT_EQ(seen.frame.left, 0);
+    EXPECT_EQ(seen.frame.top, 0);
+    EXPECT_EQ(seen.client.right, 513);
+    EXPECT_EQ(seen.client.bottom, 380);
+    EXPECT_FALSE(seen.style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+    EXPECT_THAT(FilesInFolder(), ElementsAre("Quillet.dll"));
+}
+
+TEST_F(PluginOptionsTest, CloseBoxEndsTheDialogAndWritesNothing) {
+    const auto problems = ShowOptions([&](User& user) {
+        const OptionsWindows dialog = OptionsWindows::Find(user);
+        ::SendMessageA(dialog.SubFolder(user), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("Changed"));
+        ::PostMessageA(dialog.form, WM_CLOSE, 0, 0);
+        user.Check(WaitUntil([&] { return !::IsWindow(dialog.form); }),
+                   "the close box did not end the dialog");
+    });
+    EXPECT_THAT(problems, IsEmpty());
+    EXPECT_THAT(FilesInFolder(), ElementsAre("Quillet.dll"));
+}
+
+TEST_F(PluginOptionsTest, SaveWritesWhatWasTypedAndTheListsTakeEffectAtOnce) {
+    bool customEnabledAfterPick = false;
+    std::string typed;
+    const auto problems = ShowOptions([&](User& user) {
+        const OptionsWindows dialog = OptionsWindows::Find(user);
+        PickItem(dialog.Folder(user), 10);  // "%CUSTOM%"
+        user.Settle(dialog.form);
+        customEnabledAfterPick = ::IsWindowEnabled(dialog.CustomFolder(user)) != FALSE;
+        // Typed by keyboard, after a click into the field.
+        ::SendMessageA(dialog.CustomFolder(user), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+        ::SetForegroundWindow(dialog.form);
+        ClickAt(CenterOf(dialog.CustomFolder(user)));
+        user.Settle(dialog.form);
+        TypeText(L"D:\\Logs");
+        user.Check(
+            WaitUntil([&] { return TextOf(dialog.CustomFolder(user)) == "D:\\Logs"; }),
+            "typing into the custom folder gave \"" + TextOf(dialog.CustomFolder(user)) + "\"");
+        typed = TextOf(dialog.CustomFolder(user));
+        ::SendMessageA(dialog.SubFolder(user), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("Chats"));
+        ::SendMessageA(dialog.FileName(user), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("%UIN%"));
+        ::SendMessageA(dialog.Extension(user), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("log"));
+        ::SendMessageA(dialog.ExcludeEditor(user), WM_SETTEXT, 0,
+                       reinterpret_cast<LPARAM>("12345\r\nSpammer\r\n"));
+        ::SendMessageA(dialog.AliasEditor(user), WM_SETTEXT, 0,
+                       reinterpret_cast<LPARAM>("Nobody==Somebody"));
+        ::SendMessageA(dialog.Button(user, "Save"), BM_CLICK, 0, 0);
+        user.Check(WaitUntil([&] { return !::IsWindow(dialog.form); }), "Save did not close");
+    });
+    EXPECT_THAT(problems, IsEmpty());
+    EXPECT_TRUE(customEnabledAfterPick);
+    EXPECT_EQ(typed, "D:\\Logs");
+    EXPECT_EQ(Setting("Settings", "PathFolder1"), "%CUSTOM%");
+    EXPECT_EQ(Setting("Settings", "PathFolder2"), "Chats");
+    EXPECT_EQ(Setting("Settings", "PathFile1"), "%UIN%");
+    EXPECT_EQ(Setting("Settings", "PathFileExt"), "log");
+    EXPECT_EQ(Setting("Settings", "PathFolderCustom"), "D:\\Logs");
+    EXPECT_EQ(quillet::test::ReadBytes(folder_.native("Exclude.ini")), "12345\r\nSpammer\r\n");
+    EXPECT_EQ(quillet::test::ReadBytes(folder_.native("aliases.ini")), "Nobody==Somebody");
+    EXPECT_EQ(Setting("Translate", "CurLang"), "<missing>");  // Save does not store it
+
+    // The lists were reloaded when the dialog closed: a message of an excluded contact is not
+    // written, another one is (in the custom folder's place, now the plug-in's own folder).
+    ::WritePrivateProfileStringA("Settings", "PathFolder1", "%QUILLET PATH%",
+                                 folder_.path("Quillet.ini").c_str());
+    for (const char16_t* uin : {u"12345", u"777"}) {
+        quillet::TChatMessage message{0,    1196000000u, u"ICQ",   uin, u"Someone",
+                                      u"1", u"Me",       u"hello", 0};
+        Send(quillet::EVENT_MESSAGE_RECEIVED, &message);
+    }
+    EXPECT_FALSE(fs::exists(folder_.native("Chats\\12345.log")));
+    EXPECT_TRUE(fs::exists(folder_.native("Chats\\777.log")));
+}
+
+TEST_F(PluginOptionsTest, ResetPutsTheDefaultsBackAndKeepsTheCustomFolder) {
+    WriteFile("Quillet.ini",
+              "[Settings]\r\nPathFolder1=%custom%\r\nPathFolder2=Elsewhere\r\n"
+              "PathFile1=%UIN%\r\nPathFileExt=log\r\nPathFolderCustom=D:\\Mine\r\n");
+    struct State {
+        std::string folder, subFolder, fileName, extension, customFolder;
+        bool customEnabled = false;
+    } before, after;
+    auto read = [](User& user, const OptionsWindows& dialog, State& state) {
+        state.folder = TextOf(dialog.Folder(user));
+        state.subFolder = TextOf(dialog.SubFolder(user));
+        state.fileName = TextOf(dialog.FileName(user));
+        state.extension = TextOf(dialog.Extension(user));
+        state.customFolder = TextOf(dialog.CustomFolder(user));
+        state.customEnabled = ::IsWindowEnabled(dialog.CustomFolder(user)) != FALSE;
+    };
+    const auto problems = ShowOptions([&](User& user) {
+        const OptionsWindows dialog = OptionsWindows::Find(user);
+        read(user, dialog, before);
+        ::SendMessageA(dialog.Button(user, "Reset to Default"), BM_CLICK, 0, 0);
+        user.Settle(dialog.form);
+        read(user, dialog, after);
+        ::SendMessageA(dialog.Button(user, "Save"), BM_CLICK, 0, 0);
+    });
+    EXPECT_THAT(problems, IsEmpty());
+    EXPECT_EQ(before.folder, "%CUSTOM%");  // the stored value's letter case does not matter
+    EXPECT_TRUE(before.customEnabled);
+    EXPECT_EQ(before.subFolder, "Elsewhere");
+    EXPECT_EQ(after.folder, "%QUILLET PATH%");
+    EXPECT_EQ(after.subFolder, "History");
+    EXPECT_EQ(after.fileName, "%PROTOCOL%\\%MYUIN%\\%UIN%");
+    EXPECT_EQ(after.extension, "txt");
+    EXPECT_EQ(after.customFolder, "D:\\Mine");
+    EXPECT_FALSE(after.customEnabled);
+    EXPECT_EQ(Setting("Settings", "PathFolder1"), "%QUILLET PATH%");
+    EXPECT_EQ(Setting("Settings", "PathFile1"), "%PROTOCOL%\\%MYUIN%\\%UIN%");
+    EXPECT_EQ(Setting("Settings", "PathFolderCustom"), "D:\\Mine");
+}
+
+// A file that cannot be written stops Save with a message box; the dialog stays open.
+TEST_F(PluginOptionsTest, SaveThatCannotWriteTellsWhyAndKeepsTheDialogOpen) {
+    struct Case {
+        const char* blocked;  // a folder of this name stands where the file should be
+        std::string expectedStart;
+    };
+    const Case cases[] = {
+        {"Quillet.ini", "Unable to write to " + folder_.path("Quillet.ini")},
+        {"aliases.ini", "Cannot create file \"" + folder_.path("aliases.ini") + "\"."},
+        {"Exclude.ini", "Cannot create file \"" + folder_.path("Exclude.ini") + "\"."},
+    };
+    for (const Case& blocked : cases) {
+        SCOPED_TRACE(blocked.blocked);
+        std::error_code ignored;
+        for (const char* name : {"Quillet.ini", "aliases.ini", "Exclude.ini"}) {
+            fs::remove_all(folder_.native(name), ignored);
+        }
+        fs::create_directory(folder_.native(blocked.blocked));
+        std::string boxText;
+        bool stayedOpen = false;
+        const auto problems = ShowOptions([&](User& user) {
+            const OptionsWindows dialog = OptionsWindows::Find(user);
+            ::PostMessageA(dialog.Button(user, "Save"), BM_CLICK, 0, 0);
+            HWND box = user.WaitForMessageBox();
+            boxText = TextOf(::GetDlgItem(box, 0xFFFF));
+            ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+            user.Check(WaitUntil([&] { return !::IsWindow(box); }), "the message box stayed");
+            user.Settle(dialog.form);
+            stayedOpen = ::IsWindowVisible(dialog.form) != FALSE;
+            ::SendMessageA(dialog.Button(user, "Cancel"), BM_CLICK, 0, 0);
+        });
+        EXPECT_THAT(problems, IsEmpty());
+        EXPECT_THAT(boxText, StartsWith(blocked.expectedStart));
+        EXPECT_TRUE(stayedOpen);
+        // What came before the failure stays written.
+        if (std::string(blocked.blocked) != "Quillet.ini") {
+            EXPECT_EQ(Setting("Settings", "PathFolder2"), "History");
+        }
+        if (std::string(blocked.blocked) == "Exclude.ini") {
+            EXPECT_EQ(quillet::test::ReadBytes(folder_.native("aliases.ini")), "");
+        }
+    }
+}
+
+// A language file with a few translations, its icon, and the icon of the built-in English.
+class LanguageTest : public PluginOptionsTest {
+protected:
+    void SetUp() override {
+        PluginOptionsTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        WriteFile("Languages\\German.ini",
+                  "[TRANSLATOR]\r\nNativeName=Deutsch\r\nver=1.2\r\n"
+                  "[Dict]\r\n"
+                  "Options=Optionen\r\n"
+                  "Save as=Speichern als\r\nExlude=Ausnahmen\r\nAliases=Aliasnamen\r\n"
+                  "Language=Sprache\r\nAbout=Info\r\n"
+                  "Save=Speichern\r\nCancel=Abbrechen\r\nReset to Default=Standardwerte\r\n"
+                  "Folder to story history:=Ordner f\xFCr den Verlauf:\r\n"
+                  "Name of file for each contact:=Dateiname je Kontakt:\r\n"
+                  "Select %Custom% folder:=Eigenen Ordner w\xE4hlen:\r\n"
+                  "* Please close and reopen this dialog to apply language.="
+                  "* Bitte schlie\xDF"
+                  "en und neu \xF6"
+                  "ffnen, um die Sprache anzuwenden.\r\n"
+                  "To select language please double click on it. Then close and open this dialog"
+                  " again.=Doppelklick w\xE4hlt die Sprache. Danach den Dialog neu \xF6"
+                  "ffnen.\r\n"
+                  "Version:=Version:\r\n"
+                  "Enter UIN or Contact Name to disable save history for specfied contact. /n One"
+                  " UIN or Contact Name per line. /n /n NOTE: if you exclude UIN from history,"
+                  " aliases with this UIN also will be exluded from history.="
+                  "UIN oder Kontaktname, deren Verlauf nicht gespeichert werden soll. /n Eine"
+                  " UIN oder ein Name je Zeile. /n /n HINWEIS: Eine ausgenommene UIN nimmt auch"
+                  " ihre Aliasnamen aus.\r\n");
+        quillet::test::WriteBytes(folder_.native("Languages\\German.ico"),
+                                  SolidIcon(RGB(255, 204, 0)));
+        quillet::test::WriteBytes(folder_.native("Languages\\uk.ico"), SolidIcon(RGB(0, 36, 125)));
+    }
+};
+
+TEST_F(LanguageTest, DoubleClickStoresTheLanguageAndTheNextOpeningIsTranslated) {
+    std::vector<std::string> rows;
+    int selectedOnArrival = -2;
+    std::string notice;
+    const auto problems = ShowOptions([&](User& user) {
+        const OptionsWindows dialog = OptionsWindows::Find(user);
+        dialog.ShowPage(user, kLanguage);
+        HWND list = dialog.Languages(user);
+        for (LRESULT row = 0; row < ::SendMessageA(list, LB_GETCOUNT, 0, 0); ++row) {
+            char text[256] = {};
+            ::SendMessageA(list, LB_GETTEXT, row, reinterpret_cast<LPARAM>(text));
+            rows.push_back(text);
+        }
+        selectedOnArrival = static_cast<int>(::SendMessageA(list, LB_GETCURSEL, 0, 0));
+        DoubleClickRow(list, 1);
+        user.Check(WaitUntil([&] { return !TextOf(dialog.RestartNotice(user)).empty(); }),
+                   "no restart notice after the double-click");
+        notice = TextOf(dialog.RestartNotice(user));
+        TakeScreenshot(user, dialog.form, "options-language-german-chosen");
+        ::SendMessageA(dialog.Button(user, "Cancel"), BM_CLICK, 0, 0);
+    });
+    EXPECT_THAT(problems, IsEmpty());
+    EXPECT_THAT(rows, ElementsAre("English", "German.ini"));
+    EXPECT_EQ(selectedOnArrival, 0);  // the stored (default) language is selected on arrival
+    EXPECT_EQ(notice,
+              "* Bitte schlie\xDF"
+              "en und neu \xF6"
+              "ffnen, um die Sprache anzuwenden.");
+    EXPECT_EQ(Setting("Translate", "CurLang"), "German.ini");  // kept although cancelled
+
+    std::vector<std::string> tabs;
+    std::string saveButton;
+    const auto reopened = ShowOptions([&](User& user) {
+        const OptionsWindows dialog = OptionsWindows::Find(user, "Quillet : Optionen");
+        for (int tab = 0; tab < 5; ++tab) {
+            char caption[64] = {};
+            TCITEMA item{};
+            item.mask = TCIF_TEXT;
+            item.pszText = caption;
+            item.cchTextMax = sizeof caption;
+            ::SendMessageA(dialog.tabs, TCM_GETITEMA, tab, reinterpret_cast<LPARAM>(&item));
+            tabs.push_back(caption);
+        }
+        saveButton = TextOf(dialog.Button(user, "Speichern"));
+        dialog.Screenshots(user, "options-german-");
+        dialog.ShowPage(user, kLanguage);
+        const int selected =
+            static_cast<int>(::SendMessageA(dialog.Languages(user), LB_GETCURSEL, 0, 0));
+        user.Check(selected == 1, "the stored language is not selected on the language page");
+        ::SendMessageA(dialog.Button(user, "Abbrechen"), BM_CLICK, 0, 0);
+    });
+    EXPECT_THAT(reopened, IsEmpty());
+    EXPECT_THAT(tabs, ElementsAre("Speichern als", "Ausnahmen", "Aliasnamen", "Sprache", "Info"));
+    EXPECT_EQ(saveButton, "Speichern");
+}
+
+}  // namespace

@@ -1,7 +1,0 @@
-#include "tools/host/console.h"
-
-namespace quillet::host {
-
-void UseUtf8Console() {}
-
-}  // namespace quillet::host

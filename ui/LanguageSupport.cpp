@@ -1,0 +1,202 @@
+#include "ui/LanguageSupport.h"
+
+#include <exception>
+#include <optional>
+
+#include "config/IniFile.h"
+#include "config/u_IniSettings.h"
+#include "platform/platform.h"
+#include "plugin/main.h"
+
+namespace quillet {
+
+namespace {
+
+constexpr std::u16string_view TranslateSection = u"Translate";
+constexpr std::u16string_view CurLangKey = u"CurLang";
+constexpr std::u16string_view DictSection = u"Dict";
+constexpr std::u16string_view Ellipsis = u"...";
+constexpr std::u16string_view LineMark = u"/n";
+constexpr std::u16string_view LineBreak = u"\n\r";  // line feed, then carriage return
+
+std::u16string& Language() {
+    static std::u16string language(BuiltInLanguage);
+    return language;
+}
+
+bool IsTrimmed(char16_t c) {
+    return c <= 32;
+}
+
+std::u16string_view Trim(std::u16string_view text) {
+    while (!text.empty() && IsTrimmed(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsTrimmed(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+bool EndsWith(std::u16string_view text, std::u16string_view end) {
+    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+// Every "/n", found left to right without overlap, made a line break.
+std::u16string WithLineBreaks(std::u16string_view text) {
+    std::u16string result;
+    result.reserve(text.size());
+    std::size_t from = 0;
+    for (std::size_t mark = text.find(LineMark); mark != std::u16string_view::npos;
+         mark = text.find(LineMark, from)) {
+        result += text.substr(from, mark - from);
+        result += LineBreak;
+        from = mark + LineMark.size();
+    }
+    result += text.substr(from);
+    return result;
+}
+
+std::string CurrentLanguageFile() {
+    return LanguagesFolder() + platform::WideToAnsi(CurrentLanguage());
+}
+
+std::u16string_view WithoutEllipsis(std::u16string_view trimmed) {
+    return EndsWith(trimmed, Ellipsis) ? Trim(trimmed.substr(0, trimmed.size() - Ellipsis.size()))
+                                       : trimmed;
+}
+
+// The translation of a text whose trimmed form is not empty.
+std::u16string LookUp(std::u16string_view trimmed, std::u16string_view textAsGiven) {
+    const bool hadEllipsis = EndsWith(trimmed, Ellipsis);
+    const std::u16string_view key = WithoutEllipsis(trimmed);
+    try {
+        std::u16string found =
+            ReadIniStringW(CurrentLanguageFile(), DictSection, key, key, SettingsReadBufferSize);
+        if (hadEllipsis) found += Ellipsis;
+        return WithLineBreaks(Trim(found).empty() ? textAsGiven : std::u16string_view(found));
+    } catch (const std::exception&) {
+        return WithLineBreaks(key);
+    }
+}
+
+bool FitsAnsiCodePage(std::u16string_view text) {
+    return platform::AnsiToWide(platform::WideToAnsi(text)) == text;
+}
+
+bool IsUtf16Le(std::string_view bytes) {
+    return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+           static_cast<unsigned char>(bytes[1]) == 0xFE;
+}
+
+std::string Utf16LeFileBytes(std::u16string_view text) {
+    std::string bytes = "\xFF\xFE";
+    bytes.reserve(2 + 2 * text.size());
+    for (const char16_t unit : text) {
+        bytes.push_back(static_cast<char>(unit & 0xFF));
+        bytes.push_back(static_cast<char>(unit >> 8));
+    }
+    return bytes;
+}
+
+// Makes the INI file `fileName` a UTF-16LE file with the same text, creating an empty one when
+// it is missing. False when it exists but cannot be read, or cannot be written.
+bool MakeUtf16Le(const std::string& fileName) {
+    const std::optional<std::string> bytes = platform::ReadWholeFile(fileName);
+    if (!bytes && (platform::FileExists(fileName) || platform::FolderExists(fileName))) {
+        return false;
+    }
+    if (bytes && IsUtf16Le(*bytes)) return true;
+    try {
+        platform::WriteWholeFile(fileName,
+                                 Utf16LeFileBytes(platform::AnsiToWide(bytes.value_or(""))));
+    } catch (const platform::SystemError&) {
+        return false;
+    }
+    return true;
+}
+
+bool IsCaptionedTwice(platform::ControlKind kind) {
+    using platform::ControlKind;
+    return kind == ControlKind::Button || kind == ControlKind::GroupBox ||
+           kind == ControlKind::Label || kind == ControlKind::LinkLabel;
+}
+
+void TranslateCaption(platform::Dialog& form, const std::string& control) {
+    const std::string caption = form.Text(control);
+    if (!caption.empty()) form.SetText(control, TranslateAnsi(caption));
+}
+
+}  // namespace
+
+const std::u16string& CurrentLanguage() {
+    return Language();
+}
+
+void SetCurrentLanguage(std::u16string language) {
+    Language() = std::move(language);
+}
+
+std::string LibraryFolder() {
+    const auto end = PluginPath.find_last_of("\\:");
+    return end == std::string::npos ? std::string() : PluginPath.substr(0, end + 1);
+}
+
+std::string LanguagesFolder() {
+    return LibraryFolder() + "Languages\\";
+}
+
+void LoadCurrentLanguage() {
+    try {
+        std::u16string stored = ReadIniStringW(SettingsFileName(), TranslateSection, CurLangKey,
+                                               BuiltInLanguage, SettingsReadBufferSize);
+        SetCurrentLanguage(stored.empty() ? std::u16string(BuiltInLanguage) : std::move(stored));
+    } catch (const std::exception&) {
+        SetCurrentLanguage(std::u16string(BuiltInLanguage));
+    }
+}
+
+bool StoreCurrentLanguage() {
+    const std::string fileName = SettingsFileName();
+    const std::u16string& language = CurrentLanguage();
+    try {
+        if (!FitsAnsiCodePage(language) && !MakeUtf16Le(fileName)) return false;
+        return WriteIniStringW(fileName, TranslateSection, CurLangKey, language);
+    } catch (const IniLineBreakError&) {
+        return false;  // a name with a line break cannot be an entry of the file
+    }
+}
+
+std::u16string DictKey(std::string_view text) {
+    return std::u16string(WithoutEllipsis(Trim(platform::AnsiToWide(text))));
+}
+
+std::u16string TranslateStr(std::string_view text) {
+    const std::u16string given = platform::AnsiToWide(text);
+    if (CurrentLanguage() == BuiltInLanguage) return WithLineBreaks(given);
+    const std::u16string_view trimmed = Trim(given);
+    if (trimmed.empty()) return {};
+    return LookUp(trimmed, given);
+}
+
+bool HasTranslatedCaption(platform::ControlKind kind) {
+    using platform::ControlKind;
+    return IsCaptionedTwice(kind) || kind == ControlKind::Page || kind == ControlKind::Panel;
+}
+
+std::string TranslateAnsi(std::string_view text) {
+    return platform::WideToAnsi(TranslateStr(text));
+}
+
+void TranslateForm(platform::Dialog& form, const std::vector<platform::ControlSpec>& layout) {
+    if (layout.empty()) return;
+    TranslateCaption(form, layout.front().name);
+    for (std::size_t row = 1; row < layout.size(); ++row) {
+        const platform::ControlSpec& control = layout[row];
+        if (IsCaptionedTwice(control.kind)) TranslateCaption(form, control.name);
+        if (!HasTranslatedCaption(control.kind)) continue;
+        try {
+            TranslateCaption(form, control.name);  // the translation may itself be a key
+        } catch (const std::exception&) {
+            // this control keeps the text it has; the others are still translated
+        }
+    }
+}
+
+}  // namespace quillet
