@@ -1,5 +1,7 @@
 #include "config/StringOps.h"
 
+#include <algorithm>
+
 #include "platform/platform.h"
 
 namespace quillet {
@@ -42,7 +44,12 @@ std::vector<std::string> SplitLines(std::string_view text) {
     std::vector<std::string> lines;
     std::size_t start = 0;
     while (start < text.size()) {
-        const std::size_t end = text.find_first_of("\r\n", start);
+        // One pass over the bytes; find_first_of would search its set anew for every byte.
+        const auto lineEnd = std::find_if(text.begin() + static_cast<std::ptrdiff_t>(start),
+                                          text.end(), [](char c) { return c == '\r' || c == '\n'; });
+        const std::size_t end = lineEnd == text.end()
+                                    ? std::string_view::npos
+                                    : static_cast<std::size_t>(lineEnd - text.begin());
         if (end == std::string_view::npos) {
             lines.emplace_back(text.substr(start));
             break;

@@ -1,6 +1,7 @@
 #include "config/u_IniSettings.h"
 
 #include "config/IniFile.h"
+#include "config/MessageReadCache.h"
 #include "plugin/main.h"
 
 namespace quillet {
@@ -22,14 +23,16 @@ std::string SettingsFileName() {
 }
 
 std::string ReadSetting(std::string_view key, std::string_view defaultValue) {
-    std::string value = ReadIniStringA(SettingsFileName(), SettingsSection, key, defaultValue,
-                                       SettingsReadBufferSize);
+    const auto bytes = ReadFileForMessage(SettingsFileName());
+    std::string value = ReadIniTextAnsi(bytes.value_or(std::string()), SettingsSection, key,
+                                        defaultValue, SettingsReadBufferSize);
     return value.empty() ? std::string(defaultValue) : value;
 }
 
 void WriteSetting(std::string_view key, std::string_view value) {
     const std::string fileName = SettingsFileName();
     const std::string failure = "Unable to write to " + fileName;
+    ForgetFileForMessage(fileName);
     try {
         if (!WriteIniStringA(fileName, SettingsSection, key, value)) {
             throw SettingsWriteError(failure);

@@ -1,7 +1,8 @@
 // Unit u_IniSettings: the settings store. The plug-in's settings live in the INI file beside the
 // library that bears its name (Quillet.dll -> Quillet.ini), section "Settings". Every call
-// reads or writes that file anew; nothing is kept between calls, so a value written is seen by
-// the very next read. All texts are in the ANSI code page.
+// reads or writes that file anew, except that the reads of one message share one read of the
+// file (MessageReadCache); nothing is kept between messages, and a value written is seen by the
+// very next read. All texts are in the ANSI code page.
 #pragma once
 
 #include <cstddef>

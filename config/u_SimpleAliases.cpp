@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "config/MessageReadCache.h"
 #include "config/StringOps.h"
 #include "platform/platform.h"
 #include "plugin/main.h"
@@ -14,11 +15,20 @@ namespace {
 constexpr std::string_view kRightTextWithoutSeparator = "  ";
 
 // The lines of a list file beside the library; none when it is missing or cannot be read (a
-// file another program holds open for writing counts as missing).
+// file another program holds open for writing counts as missing). The reads of one message share
+// one read of the file.
 std::vector<std::string> ReadListFile(const std::string& libraryPath, const char* name) {
-    const auto content = platform::ReadWholeFile(FolderOf(libraryPath) + name);
+    const auto content = ReadFileForMessage(FolderOf(libraryPath) + name);
     return content ? SplitLines(*content) : std::vector<std::string>();
 }
+
+// The rules' left texts in upper case, for the message they were loaded for: both passes of one
+// message use the same bytes of "aliases.ini" and so the same rules.
+struct RulesOfMessage {
+    unsigned long long scope = 0;
+    std::vector<std::string> upperFrom;
+};
+RulesOfMessage rulesOfMessage;
 
 bool IsCommentOrEmpty(const std::string& line) {
     const std::string_view trimmed = TrimControlAndBlank(line);
@@ -43,10 +53,27 @@ void LoadAliases(const std::string& libraryPath) {
 }
 
 std::string ApplyAliases(const std::string& text) {
-    LoadAliases(PluginPath);
+    const unsigned long long scope = CurrentMessageScope();
+    const bool loadedForThisMessage = scope != 0 && rulesOfMessage.scope == scope &&
+                                      rulesOfMessage.upperFrom.size() == AliasFromList.size();
+    if (!loadedForThisMessage) {
+        LoadAliases(PluginPath);
+        rulesOfMessage.upperFrom.clear();
+        for (const std::string& from : AliasFromList) {
+            rulesOfMessage.upperFrom.push_back(platform::UpperCase(from));
+        }
+        rulesOfMessage.scope = scope;
+    }
     std::string result = text;
+    // A rule whose left text does not occur leaves the text as it is; only a rule that matches
+    // builds a new text, and only then does the upper-case form for the next rules change.
+    std::string upperResult = platform::UpperCase(result);
     for (std::size_t i = 0; i < AliasFromList.size(); ++i) {
-        result = ReplaceAllIgnoreCase(result, AliasFromList[i], AliasToList[i]);
+        const std::string& from = AliasFromList[i];
+        if (from.empty() || from.size() > result.size()) continue;
+        if (upperResult.find(rulesOfMessage.upperFrom[i]) == std::string::npos) continue;
+        result = ReplaceAllIgnoreCase(result, from, AliasToList[i]);
+        upperResult = platform::UpperCase(result);
     }
     return result;
 }

@@ -46,7 +46,12 @@ std::string FormatDate(const DateTimeFields& date) {
 }
 
 // Creates every missing folder of `folderPart`, outermost first. False when one cannot be made.
+// When the innermost folder exists, so does every one above it, and nothing more is asked.
 bool CreateFolders(const std::string& folderPart) {
+    const std::string innermost = folderPart.substr(0, folderPart.find_last_of('\\'));
+    const bool namesAFolder = !innermost.empty() && innermost.back() != ':' &&
+                                   innermost.size() < folderPart.size();
+    if (namesAFolder && platform::FolderExists(innermost)) return true;
     // A UNC path's server and share cannot be created; start below them.
     std::size_t from = 0;
     if (folderPart.rfind("\\\\", 0) == 0) {
@@ -86,7 +91,9 @@ std::string ExpandContactMacros(const std::string& pathTemplate, const THistoryR
 }
 
 std::string CleanFileName(const std::string& path) {
-    const bool keepDrive = path.find(":\\") != std::string::npos;
+    // Only a drive at the start is kept: a ":\" further on would otherwise spare whatever the
+    // first three characters are, and cleaning the result again would change it.
+    const bool keepDrive = path.find(":\\") <= 1;
     const std::size_t from = keepDrive ? std::min<std::size_t>(3, path.size()) : 0;
     std::string result = path;
     for (std::size_t i = from; i < result.size(); ++i) {

@@ -40,8 +40,9 @@ private:
 // of a name that is only dots and blanks cannot climb out of its folder.
 std::string ExpandContactMacros(const std::string& pathTemplate, const THistoryRec& rec);
 
-// The path with "/", ":", "*", "?", '"', "<", ">" and "|" replaced by "_"; when the path holds
-// ":\" its first three characters (the drive) stay as they are.
+// The path with "/", ":", "*", "?", '"', "<", ">" and "|" replaced by "_"; when the path begins
+// with a drive (its first ":\" among its first three characters) those three stay as they are.
+// Cleaning a cleaned path changes nothing.
 std::string CleanFileName(const std::string& path);
 
 // The full path of the record's history file: the four path settings joined, folder macros,

@@ -111,7 +111,9 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, std::string_view bytes);
 
 // Appends `bytes` to the file with one write, creating the file when it does not exist; the file
-// is opened with read sharing only, flushed and always closed. Throws SystemError on failure.
+// is opened with read sharing only and always closed. The bytes are handed to the system, not
+// forced to the disk (that would cost more than the rest of a message). Throws SystemError on
+// failure.
 void AppendToFile(const std::string& path, std::string_view bytes);
 
 // One entry of a folder listing.

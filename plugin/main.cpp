@@ -3,6 +3,7 @@
 #include <cstring>
 #include <exception>
 
+#include "config/MessageReadCache.h"
 #include "config/u_SimpleAliases.h"
 #include "history/DateTime.h"
 #include "history/uHistorySave.h"
@@ -49,9 +50,11 @@ THistoryRec BuildHistoryRec(const TChatMessage& message, bool received) {
 // Writes the message unless its contact is excluded. A folder that cannot be created is told
 // to the user and the message counts as handled; a file that cannot be written is told with
 // its path and the system's reason, and Result keeps the value it had (0 for a sent message,
-// the host's own for a received one). Either way the next message tries again.
+// the host's own for a received one). Either way the next message tries again. The settings
+// file and the alias rules are read once for the message, however often its path asks for them.
 void RecordMessage(TPluginEvent& event, bool received) {
     if (!event.Data) return;
+    const MessageReadScope readOncePerMessage;
     const auto& message = *static_cast<const TChatMessage*>(event.Data);
     if (received && message.Suppressed != 0) return;
     if (!received) event.Result = 0;
@@ -156,8 +159,8 @@ void TDaxPlugin::StartUp() {
     PluginPath = platform::WideToAnsi(FDllPath);
     FPluginInfo.Version1 = 1;
     FPluginInfo.Version2 = 2;
-    FPluginInfo.PluginVerMajor = 0;
-    FPluginInfo.PluginVerMinor = 8;
+    FPluginInfo.PluginVerMajor = PluginVersionMajor;
+    FPluginInfo.PluginVerMinor = PluginVersionMinor;
     FPluginInfo.PluginName = PluginName.c_str();
     FPluginInfo.PluginAuthor = PluginAuthor.c_str();
     ReloadLists();

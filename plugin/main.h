@@ -16,6 +16,10 @@ namespace quillet {
 extern const std::u16string PluginName;    // "Quillet"
 extern const std::u16string PluginAuthor;  // "Ostrel software"
 
+// The plug-in's own version, 0.8: reported to the host and shown by the options dialog.
+inline constexpr std::uint16_t PluginVersionMajor = 0;
+inline constexpr std::uint16_t PluginVersionMinor = 8;
+
 // Full path of the library file in the ANSI code page; set at every start-up, empty before.
 // The settings file, the list files and the Languages folder are all found beside it.
 extern std::string PluginPath;

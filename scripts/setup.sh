@@ -5,8 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ clang libgtest-dev libgmock-dev googletest libbenchmark-dev
-          nlohmann-json3-dev libcli11-dev g++-mingw-w64-i686 wine wine32:i386 xvfb xauth
+packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev googletest
+          libbenchmark-dev nlohmann-json3-dev libcli11-dev g++-mingw-w64-i686 wine wine32:i386 xvfb xauth
           imagemagick locales fonts-wine fonts-liberation)
 
 missing=()

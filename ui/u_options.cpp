@@ -5,6 +5,7 @@
 
 #include "config/u_IniSettings.h"
 #include "platform/platform.h"
+#include "plugin/main.h"
 #include "ui/LanguageSupport.h"
 
 namespace quillet {
@@ -18,10 +19,6 @@ using platform::ControlSpec;
 constexpr const char* ErrorCaption = "Error - Quillet";
 constexpr const char* AliasesFileName = "aliases.ini";
 constexpr const char* ExcludeFileName = "Exclude.ini";
-
-// The third and fourth of the version numbers the plug-in reports to the host.
-constexpr int PluginVerMajor = 0;
-constexpr int PluginVerMinor = 8;
 
 constexpr const char* LegalNotice =
     "Copyright (c) Ostrel software. Provided as is, without warranty.";
@@ -229,8 +226,8 @@ void TfOptions::FormShow() {
 }
 
 void TfOptions::SetHelpTexts() {
-    form_->SetText("lVersion", TranslateAnsi("Version:") + " " + std::to_string(PluginVerMajor) +
-                                   "." + std::to_string(PluginVerMinor));
+    form_->SetText("lVersion", TranslateAnsi("Version:") + " " + std::to_string(PluginVersionMajor) +
+                                   "." + std::to_string(PluginVersionMinor));
     form_->SetText("fOptions", "Quillet : " + TranslateAnsi("Options"));
     form_->SetText("Label4", TranslateAnsi(HelpReplacements));
     form_->SetText("Label10", TranslateAnsi(HelpExclude));

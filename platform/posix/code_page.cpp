@@ -138,7 +138,11 @@ std::string CodePage::Encode(std::u16string_view text) const {
         const auto found = point.value <= 0xFFFF && !point.isUnpairedSurrogate
                                ? bytes_.find(static_cast<char16_t>(point.value))
                                : bytes_.end();
-        bytes += found != bytes_.end() ? static_cast<char>(found->second) : kDefaultCharacter;
+        if (found != bytes_.end()) {
+            bytes += static_cast<char>(found->second);
+        } else {
+            bytes.append(point.units, kDefaultCharacter);  // as Windows: one per UTF-16 unit
+        }
     }
     return bytes;
 }
@@ -161,7 +165,7 @@ std::string CodePage::EncodeMultiByte(std::u16string_view text) const {
             bytes += encoded;
         } else {
             encoder.Finish(encoded);
-            bytes += kDefaultCharacter;
+            bytes.append(point.units, kDefaultCharacter);
         }
     }
     return bytes;

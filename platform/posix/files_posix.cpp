@@ -90,17 +90,13 @@ mode_t FileKind(const std::string& path) {
     return status.st_mode & S_IFMT;
 }
 
-// Writes `bytes` to a file opened with `flags`, flushes it to the disk when `flush` is set and
-// closes it; throws SystemError naming the step that failed.
-void WriteFile(const std::string& path, int flags, std::string_view bytes, bool flush) {
+// Writes `bytes` to a file opened with `flags` and closes it; throws SystemError naming the step
+// that failed. The bytes are the system's once written: a message is not forced to the disk.
+void WriteFile(const std::string& path, int flags, std::string_view bytes) {
     // Without O_NONBLOCK, opening a named pipe would wait for a reader; regular files ignore it.
     FileDescriptor file = OpenNative(NativePathOrThrow("open", path), flags | O_NONBLOCK);
     if (!file.isOpen()) ThrowSystemError("open", path, errno);
     if (const int error = WriteAll(file.get(), bytes)) ThrowSystemError("write", path, error);
-    // Devices and pipes cannot be flushed (EINVAL); their data has gone already.
-    if (flush && ::fsync(file.get()) != 0 && errno != EINVAL && errno != EROFS) {
-        ThrowSystemError("fsync", path, errno);
-    }
     if (const int error = file.Close()) ThrowSystemError("close", path, error);
 }
 
@@ -158,11 +154,11 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 }
 
 void WriteWholeFile(const std::string& path, std::string_view bytes) {
-    WriteFile(path, O_WRONLY | O_CREAT | O_TRUNC, bytes, false);
+    WriteFile(path, O_WRONLY | O_CREAT | O_TRUNC, bytes);
 }
 
 void AppendToFile(const std::string& path, std::string_view bytes) {
-    WriteFile(path, O_WRONLY | O_CREAT | O_APPEND, bytes, true);
+    WriteFile(path, O_WRONLY | O_CREAT | O_APPEND, bytes);
 }
 
 std::vector<FolderEntry> ListFolder(const std::string& folder, const std::string& mask) {

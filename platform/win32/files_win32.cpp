@@ -115,10 +115,6 @@ void AppendToFile(const std::string& path, std::string_view bytes) {
         ThrowSystemError("SetFilePointerEx", path, GetLastError());
     }
     WriteAll(file, path, bytes);
-    // Only a disk file has buffers to flush; a device (NUL, COM1) refuses and has lost nothing.
-    if (GetFileType(file.get()) == FILE_TYPE_DISK && !FlushFileBuffers(file.get())) {
-        ThrowSystemError("FlushFileBuffers", path, GetLastError());
-    }
     CloseChecked(file, path);
 }
 

@@ -168,6 +168,33 @@ TEST_F(MessageEventsTest, ExcludedContactsWriteNothingButCountAsHandled) {
     EXPECT_TRUE(shownMessages.empty());
 }
 
+// The reads of one message share one read of each file, but nothing carries over: every change
+// saved between two messages decides where the next one goes, and a removed folder is made again.
+TEST_F(MessageEventsTest, ChangesBetweenMessagesTakeEffectAtTheNextOne) {
+    const struct {
+        const char* settings;  // nullptr: leave the file as it is
+        const char* aliases;
+        bool removeFolders;
+        const char* expected;  // below the plug-in's folder
+    } steps[] = {
+        {nullptr, nullptr, false, "HISTORY\\ICQ\\777\\12345.TXT"},
+        {"[Settings]\r\nPathFolder2=Logs\r\n", nullptr, false, "LOGS\\ICQ\\777\\12345.TXT"},
+        {nullptr, "12345==Bob\r\n", false, "LOGS\\ICQ\\777\\Bob.TXT"},
+        {nullptr, "12345==Bob\r\nbob==Ann\r\n", true, "LOGS\\ICQ\\777\\Ann.TXT"},
+        {"[Settings]\r\nPathFileExt=log\r\n", "", false, "HISTORY\\ICQ\\777\\12345.LOG"},
+    };
+    for (const auto& step : steps) {
+        if (step.settings) test::WriteBytes(folder.native("Quillet.ini"), step.settings);
+        if (step.aliases) test::WriteBytes(folder.native("aliases.ini"), step.aliases);
+        if (step.removeFolders) fs::remove_all(folder.native("LOGS"));
+        EXPECT_EQ(Send(EVENT_MESSAGE_RECEIVED, u"12345", u"Bob", u"777"), 1) << step.expected;
+        const auto written = platform::ReadWholeFile(folder.path(step.expected));
+        ASSERT_TRUE(written) << step.expected;
+        EXPECT_EQ(written->find("hi\r\n\r\n"), written->size() - 6) << step.expected;
+    }
+    EXPECT_TRUE(shownMessages.empty());
+}
+
 TEST_F(MessageEventsTest, OtherCodesChangeNothing) {
     for (std::int32_t code : {0, 2, 3, 4, 5, 7, 15, 18, 100, -1}) {
         TPluginEvent event{code, reinterpret_cast<void*>(0x1234), 5, 6, 42};

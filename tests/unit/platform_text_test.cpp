@@ -54,6 +54,8 @@ TEST(PlatformText, Cp1252LacksBecomeDefaultCharacter) {
     // An unpaired surrogate is a character the code page lacks, not a reason to fail.
     EXPECT_EQ(platform::WideToAnsi(std::u16string{u'\xD800', u'a'}), "?a");
     EXPECT_EQ(platform::WideToAnsi(std::u16string{u'a', u'\xDC00'}), "a?");
+    // A character beyond the basic plane takes two UTF-16 units and gives one "?" for each.
+    EXPECT_EQ(platform::WideToAnsi(u"x\U0001F386y"), "x??y");
 #if defined(_WIN32)
     EXPECT_EQ(platform::WideToAnsi(u"\u0142"), "l");  // the best-fit substitute for ł
 #else

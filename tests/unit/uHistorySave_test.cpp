@@ -78,6 +78,9 @@ TEST(CleanFileName, ReplacesForbiddenCharactersButKeepsTheDrive) {
         {"", ""},
         {":\\", ":\\"},
         {"C:\\a\\b", "C:\\a\\b"},
+        // A ":\" after the start is no drive: nothing at the start is spared.
+        {"C:C:\\C\\C:", "C_C_\\C\\C_"},
+        {"a*b:\\c", "a_b_\\c"},
     };
     for (const Case& c : cases) EXPECT_EQ(CleanFileName(c.path), c.expected) << c.path;
 }

@@ -1,0 +1,195 @@
+// The cost of one message through the plug-in's event entry, beside the floor: the same entry
+// bytes appended to the same history file with one open, one write and one close each.
+//
+// Every case is timed twice in one run, "Plugin/<case>" and "Floor/<case>"; at the end the
+// program prints the ratio of each pair and a table of time per message as the alias rules and
+// the exclusion list grow.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "config/u_SimpleAliases.h"
+#include "plugin/main.h"
+#include "unit/test_support.h"
+
+namespace {
+
+using quillet::IDAXPlugin;
+using quillet::TChatMessage;
+using quillet::TPluginEvent;
+using quillet::test::TempFolder;
+
+constexpr std::uint32_t kMessageTime = 1197036309;  // 7 December 2007, 14:05:09
+
+struct CaseSetup {
+    int aliasRules = 0;
+    int excludedEntries = 0;
+    int contacts = 1;
+    bool largeHistory = false;
+};
+
+// Rule and list lines that never match the benchmark's paths or contacts, so every one of them is
+// read and tried but the files land where the default templates put them.
+std::string NumberedLines(const char* prefix, int count, const char* suffix) {
+    std::string text;
+    for (int i = 0; i < count; ++i) text += prefix + std::to_string(i) + suffix + "\r\n";
+    return text;
+}
+
+// A plug-in in a fresh folder with the case's rule files, its contacts' history files made by
+// one message each (so both sides time the steady state: folders exist, files exist).
+class MessageBench {
+public:
+    explicit MessageBench(const CaseSetup& setup) : pluginPath_(folder_) {
+        if (setup.aliasRules > 0) {
+            quillet::test::WriteBytes(folder_.native("aliases.ini"),
+                                      NumberedLines("nomatch", setup.aliasRules, "==elsewhere"));
+        }
+        if (setup.excludedEntries > 0) {
+            quillet::test::WriteBytes(folder_.native("Exclude.ini"),
+                                      NumberedLines("someone", setup.excludedEntries, ""));
+        }
+        quillet::ReloadLists();
+        CreateCorvexPLUGIN(&plugin_, nullptr);
+        if (!plugin_) throw std::runtime_error("no plug-in object");
+        for (int i = 0; i < setup.contacts; ++i) {
+            contacts_.push_back(u"1000" + std::u16string(ToU16(std::to_string(i))));
+            Send(i);
+            files_.push_back(quillet::test::NativePath(folder_.path(
+                "HISTORY\\ICQ\\777\\" + std::to_string(1000) + std::to_string(i) + ".TXT")));
+        }
+        const auto bytes = quillet::test::ReadBytes(files_.front());
+        if (!bytes || bytes->empty()) throw std::runtime_error("the plug-in wrote nothing");
+        entry_ = *bytes;
+        if (setup.largeHistory) {
+            if (::truncate(files_.front().c_str(), off_t{1} << 30) != 0) {
+                throw std::runtime_error("cannot grow the history file");
+            }
+        }
+    }
+    ~MessageBench() {
+        if (plugin_) plugin_->Release();
+    }
+
+    void Send(std::size_t contact) {
+        TChatMessage message{0,      kMessageTime, u"ICQ", contacts_[contact].c_str(), u"Bob",
+                             u"777", u"Me",        u"hi",  0};
+        TPluginEvent event{quillet::EVENT_MESSAGE_RECEIVED, &message, 0, 0, 0};
+        plugin_->HandleEvent(&event);
+        if (event.Result != 1) throw std::runtime_error("message not recorded");
+    }
+
+    void AppendFloor(std::size_t contact) {
+        const int file = ::open(files_[contact].c_str(), O_WRONLY | O_APPEND | O_CREAT, 0666);
+        if (file < 0 || ::write(file, entry_.data(), entry_.size()) < 0 || ::close(file) != 0) {
+            throw std::runtime_error("floor append failed");
+        }
+    }
+
+    std::size_t contacts() const { return contacts_.size(); }
+
+private:
+    static std::u16string ToU16(const std::string& ascii) { return {ascii.begin(), ascii.end()}; }
+
+    TempFolder folder_;
+    quillet::test::ScopedPluginPath pluginPath_;
+    quillet::test::ScopedEnv timeFormat_{"QUILLET_TIME_FORMAT", "HH:mm:ss"};
+    IDAXPlugin* plugin_ = nullptr;
+    std::vector<std::u16string> contacts_;
+    std::vector<std::filesystem::path> files_;
+    std::string entry_;
+};
+
+void TimePlugin(benchmark::State& state, CaseSetup setup) {
+    MessageBench bench(setup);
+    std::size_t next = 0;
+    for (auto _ : state) {
+        bench.Send(next);
+        next = (next + 1) % bench.contacts();
+    }
+}
+
+void TimeFloor(benchmark::State& state, CaseSetup setup) {
+    MessageBench bench(setup);
+    std::size_t next = 0;
+    for (auto _ : state) {
+        bench.AppendFloor(next);
+        next = (next + 1) % bench.contacts();
+    }
+}
+
+void RegisterPair(const std::string& name, CaseSetup setup) {
+    benchmark::RegisterBenchmark(("Plugin/" + name).c_str(), TimePlugin, setup)
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark(("Floor/" + name).c_str(), TimeFloor, setup)
+        ->Unit(benchmark::kMicrosecond);
+}
+
+// Keeps each run's time per iteration, in microseconds, by benchmark name.
+class RecordingReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.run_type != Run::RT_Iteration || run.iterations == 0) continue;
+            const double seconds = run.real_accumulated_time / static_cast<double>(run.iterations);
+            microseconds[run.benchmark_name()] = seconds * 1e6;
+        }
+    }
+    std::map<std::string, double> microseconds;
+};
+
+const std::vector<std::string> kRatioCases = {"default", "aliases_100", "exclude_10000",
+                                              "history_1GB", "contacts_1000"};
+const std::vector<int> kScales = {10, 1000, 100000};
+
+void PrintSummary(const std::map<std::string, double>& us) {
+    const auto time = [&](const std::string& name) {
+        const auto found = us.find(name);
+        return found == us.end() ? -1.0 : found->second;
+    };
+    std::printf("\nRATIO  case               plugin_us   floor_us   ratio\n");
+    for (const std::string& name : kRatioCases) {
+        const double plugin = time("Plugin/" + name);
+        const double floor = time("Floor/" + name);
+        if (plugin < 0 || floor <= 0) continue;
+        std::printf("RATIO  %-16s %10.2f %10.2f %7.2f\n", name.c_str(), plugin, floor,
+                    plugin / floor);
+    }
+    std::printf("\nSCALE  entries    alias_rules_us  exclude_entries_us  floor_us\n");
+    for (const int n : kScales) {
+        std::printf("SCALE  %-9d %15.2f %19.2f %9.2f\n", n,
+                    time("Plugin/aliases_" + std::to_string(n)),
+                    time("Plugin/exclude_" + std::to_string(n)), time("Floor/default"));
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    RegisterPair("default", {});
+    RegisterPair("aliases_100", {.aliasRules = 100});
+    RegisterPair("exclude_10000", {.excludedEntries = 10000});
+    RegisterPair("history_1GB", {.largeHistory = true});
+    RegisterPair("contacts_1000", {.contacts = 1000});
+    for (const int n : kScales) {
+        benchmark::RegisterBenchmark(("Plugin/aliases_" + std::to_string(n)).c_str(), TimePlugin,
+                                     CaseSetup{.aliasRules = n})
+            ->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("Plugin/exclude_" + std::to_string(n)).c_str(), TimePlugin,
+                                     CaseSetup{.excludedEntries = n})
+            ->Unit(benchmark::kMicrosecond);
+    }
+    benchmark::Initialize(&argc, argv);
+    RecordingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    PrintSummary(reporter.microseconds);
+    return 0;
+}

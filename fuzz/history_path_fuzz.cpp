@@ -1,0 +1,109 @@
+// The whole composition of a history file's path from hostile settings, alias rules and
+// message fields: ExpandFolderMacros, ExpandContactMacros, two alias passes, CleanFileName and
+// the device-name rule, as HistoryFilePath does it with the files beside the plug-in.
+// Input fields: mode byte, PathFolder2, PathFile1, PathFileExt, aliases file, protocol, contact
+// identifier, contact name, own identifier, own name.
+//
+// Invariants checked on every input (mode odd: the fields are written as they come, PathFolder1
+// is fuzzed as well, through the settings file's raw bytes in the aliases field's place of the
+// rules):
+//  - no crash, no hang;
+//  - the path is a fixed point of CleanFileName and of the device-name rule.
+// Containment, checked when the mode byte is even: PathFolder1 is "%QUILLET PATH%", the other
+// three templates keep only letters, digits, blanks, "_", "-", "\" and the five contact macros,
+// and there are no alias rules. Then the only text that can bring a dot into the path below
+// the plug-in's folder is an inserted value, and the check is: the path begins with the
+// plug-in's folder (as CleanFileName leaves it) and no "\"-separated piece after it is made
+// only of blanks and two or more dots (".." once Windows drops trailing dots and blanks), so no
+// inserted value climbs out of the folders the templates name. A lone "." is not checked: the
+// dot that joins file name and extension makes one when the values around it are empty (the
+// file then names its folder, and the write fails and is reported), which is the templates'
+// doing, not a value's.
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+#include "fuzz_support.h"
+#include "history/PathSafety.h"
+#include "history/uHistorySave.h"
+#include "platform/platform.h"
+
+namespace {
+
+using quillet::fuzz::Check;
+
+constexpr const char* kContactMacros[] = {"%PROTOCOL%", "%CONTACTNAME%", "%UIN%", "%MYUIN%",
+                                          "%MYNAME%"};
+
+// A template from fuzzed text: safe characters kept, each other byte turned into one of the
+// contact macros (chosen by its value).
+std::string SafeTemplate(const std::string& text) {
+    std::string result;
+    for (unsigned char c : text) {
+        const bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                          (c >= '0' && c <= '9') || c == ' ' || c == '_' || c == '-' || c == '\\';
+        if (safe) {
+            result += static_cast<char>(c);
+        } else {
+            result += kContactMacros[c % 5];
+        }
+    }
+    return result;
+}
+
+std::string SettingsFile(const std::string& folder1, const std::string& folder2,
+                         const std::string& file, const std::string& extension) {
+    return "[Settings]\r\nPathFolder1=" + folder1 + "\r\nPathFolder2=" + folder2 +
+           "\r\nPathFile1=" + file + "\r\nPathFileExt=" + extension + "\r\n";
+}
+
+// A piece that climbs to the parent folder: two dots or more and nothing but blanks besides.
+bool IsClimbingSegment(std::string_view piece) {
+    return std::count(piece.begin(), piece.end(), '.') >= 2 &&
+           piece.find_first_not_of(". ") == std::string_view::npos;
+}
+
+void CheckContained(const std::string& path, const std::string& base) {
+    Check(path.compare(0, base.size(), base) == 0, "the path begins with the plug-in's folder",
+          path);
+    std::size_t start = base.size();
+    for (;;) {
+        const std::size_t end = path.find('\\', start);
+        const std::string_view piece = std::string_view(path).substr(start, end - start);
+        Check(!IsClimbingSegment(piece), "no inserted value climbs out of its folder", path);
+        if (end == std::string::npos) return;
+        start = end + 1;
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const auto& folder = quillet::fuzz::PluginFolder();
+    const auto fields = quillet::fuzz::SplitFields(data, size, 10);
+    const bool hostile = !fields[0].empty() && (static_cast<unsigned char>(fields[0][0]) & 1) != 0;
+
+    if (hostile) {
+        // Raw settings bytes: the templates as the file gives them, blanks, quotes and all.
+        folder.write("Quillet.ini",
+                     SettingsFile(fields[0].substr(1), fields[1], fields[2], fields[3]));
+        folder.write("aliases.ini", fields[4]);
+    } else {
+        folder.write("Quillet.ini", SettingsFile("%QUILLET PATH%", SafeTemplate(fields[1]),
+                                                 SafeTemplate(fields[2]), SafeTemplate(fields[3])));
+        folder.remove("aliases.ini");
+    }
+
+    quillet::THistoryRec rec;
+    rec.Protocol = platform::AnsiToWide(fields[5]);
+    rec.ContactUIN = platform::AnsiToWide(fields[6]);
+    rec.ContactName = platform::AnsiToWide(fields[7]);
+    rec.MyUIN = platform::AnsiToWide(fields[8]);
+    rec.MyName = platform::AnsiToWide(fields[9]);
+
+    const std::string path = quillet::HistoryFilePath(rec);
+    Check(quillet::CleanFileName(path) == path, "the path is clean", path);
+    Check(quillet::ProtectDeviceNames(path) == path, "the path has no device names", path);
+    if (!hostile) CheckContained(path, quillet::CleanFileName(folder.pluginForm()));
+    return 0;
+}

@@ -1,0 +1,58 @@
+#include "config/MessageReadCache.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "test_support.h"
+
+namespace quillet {
+namespace {
+
+using test::TempFolder;
+
+class MessageReadCacheTest : public testing::Test {
+protected:
+    void Store(const char* bytes) { test::WriteBytes(folder.native("a.ini"), bytes); }
+    std::optional<std::string> Read() { return ReadFileForMessage(folder.path("a.ini")); }
+    TempFolder folder;
+};
+
+TEST_F(MessageReadCacheTest, OutsideAScopeEveryReadGoesToTheFile) {
+    EXPECT_EQ(CurrentMessageScope(), 0u);
+    EXPECT_FALSE(Read());
+    Store("one");
+    EXPECT_EQ(Read(), "one");
+    Store("two");
+    EXPECT_EQ(Read(), "two");
+}
+
+TEST_F(MessageReadCacheTest, AScopeKeepsTheFirstReadUntilItEnds) {
+    unsigned long long first = 0;
+    {
+        const MessageReadScope message;
+        first = CurrentMessageScope();
+        EXPECT_NE(first, 0u);
+        EXPECT_FALSE(Read());  // a missing file is kept as missing too
+        Store("one");
+        EXPECT_FALSE(Read());
+        {
+            const MessageReadScope inner;  // changes nothing, and its end drops nothing
+            EXPECT_EQ(CurrentMessageScope(), first);
+        }
+        EXPECT_FALSE(Read());
+        ForgetFileForMessage(folder.path("a.ini"));
+        EXPECT_EQ(Read(), "one");
+        Store("two");
+        EXPECT_EQ(Read(), "one");
+    }
+    EXPECT_EQ(CurrentMessageScope(), 0u);
+    EXPECT_EQ(Read(), "two");
+    const MessageReadScope next;
+    EXPECT_NE(CurrentMessageScope(), first);
+    EXPECT_EQ(Read(), "two");
+}
+
+}  // namespace
+}  // namespace quillet
