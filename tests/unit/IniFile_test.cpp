@@ -15,15 +15,7 @@ namespace {
 
 using namespace std::string_literals;
 
-// The bytes of a UTF-16LE file with its byte-order mark.
-std::string Utf16File(std::u16string_view text) {
-    std::string bytes = "\xFF\xFE";
-    for (const char16_t unit : text) {
-        bytes.push_back(static_cast<char>(unit & 0xFF));
-        bytes.push_back(static_cast<char>(unit >> 8));
-    }
-    return bytes;
-}
+using test::Utf16File;
 
 struct ReadCase {
     const char* name;

@@ -37,6 +37,9 @@ std::string PluginFormPath(const std::filesystem::path& native);
 void WriteBytes(const std::filesystem::path& file, std::string_view bytes);
 std::optional<std::string> ReadBytes(const std::filesystem::path& file);
 
+// The bytes of a UTF-16LE file with its byte-order mark.
+std::string Utf16File(std::u16string_view text);
+
 // Sets an environment variable (or removes it, for nullopt) and restores the old state at the
 // end of the scope.
 class ScopedEnv {

@@ -24,14 +24,7 @@ namespace fs = std::filesystem;
 using test::HeadlessDialog;
 using test::PaintCall;
 
-std::string Utf16File(std::u16string_view text) {
-    std::string bytes = "\xFF\xFE";
-    for (const char16_t unit : text) {
-        bytes.push_back(static_cast<char>(unit & 0xFF));
-        bytes.push_back(static_cast<char>(unit >> 8));
-    }
-    return bytes;
-}
+using test::Utf16File;
 
 std::unique_ptr<platform::Dialog> MakeHeadless(const std::vector<platform::ControlSpec>& layout,
                                                platform::DialogEvents& events) {

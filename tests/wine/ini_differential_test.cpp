@@ -26,14 +26,7 @@ std::u16string ToUtf16(const wchar_t* text, std::size_t length) {
     return std::u16string(text, text + length);
 }
 
-std::string Utf16File(std::u16string_view text) {
-    std::string bytes = "\xFF\xFE";
-    for (const char16_t unit : text) {
-        bytes.push_back(static_cast<char>(unit & 0xFF));
-        bytes.push_back(static_cast<char>(unit >> 8));
-    }
-    return bytes;
-}
+using test::Utf16File;
 
 std::string SystemReadA(const std::string& file, const std::string& section, const std::string& key,
                         const std::string& defaultValue, std::size_t bufferSize) {
