@@ -78,8 +78,8 @@ public:
     }
 
     void Send(std::size_t contact) {
-        TChatMessage message{0,      kMessageTime, u"ICQ", contacts_[contact].c_str(), u"Bob",
-                             u"777", u"Me",        u"hi",  0};
+        TChatMessage message{
+            0, kMessageTime, u"ICQ", contacts_[contact].c_str(), u"Bob", u"777", u"Me", u"hi", 0};
         TPluginEvent event{quillet::EVENT_MESSAGE_RECEIVED, &message, 0, 0, 0};
         plugin_->HandleEvent(&event);
         if (event.Result != 1) throw std::runtime_error("message not recorded");

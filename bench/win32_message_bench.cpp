@@ -41,8 +41,8 @@ void WriteWhole(const std::string& path, const std::string& bytes) {
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) Fail("cannot create " + path);
     DWORD written = 0;
-    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                              nullptr);
+    const BOOL ok =
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     CloseHandle(file);
     if (!ok || written != bytes.size()) Fail("cannot write " + path);
 }
@@ -84,7 +84,9 @@ std::string NumberedLines(const char* prefix, int count, const char* suffix) {
     return text;
 }
 
-std::u16string Wide(const std::string& ascii) { return {ascii.begin(), ascii.end()}; }
+std::u16string Wide(const std::string& ascii) {
+    return {ascii.begin(), ascii.end()};
+}
 
 // One loaded copy of the library in its own folder, started up, with one history file per
 // contact already written by one message each.
@@ -105,7 +107,8 @@ public:
                        NumberedLines("nomatch", setup.aliasRules, "==elsewhere"));
         }
         if (setup.excludedEntries > 0) {
-            WriteWhole(folder_ + "Exclude.ini", NumberedLines("someone", setup.excludedEntries, ""));
+            WriteWhole(folder_ + "Exclude.ini",
+                       NumberedLines("someone", setup.excludedEntries, ""));
         }
         Load();
         for (int i = 0; i < setup.contacts; ++i) {
@@ -127,8 +130,8 @@ public:
     MessageBench& operator=(const MessageBench&) = delete;
 
     void Send(std::size_t contact) {
-        TChatMessage message{0,      kMessageTime, u"ICQ", contacts_[contact].c_str(), u"Bob",
-                             u"777", u"Me",        u"hi",  0};
+        TChatMessage message{
+            0, kMessageTime, u"ICQ", contacts_[contact].c_str(), u"Bob", u"777", u"Me", u"hi", 0};
         TPluginEvent event{quillet::EVENT_MESSAGE_RECEIVED, &message, 0, 0, 0};
         plugin_->HandleEvent(&event);
         if (event.Result != 1) throw std::runtime_error("message not recorded");

@@ -45,8 +45,9 @@ std::vector<std::string> SplitLines(std::string_view text) {
     std::size_t start = 0;
     while (start < text.size()) {
         // One pass over the bytes; find_first_of would search its set anew for every byte.
-        const auto lineEnd = std::find_if(text.begin() + static_cast<std::ptrdiff_t>(start),
-                                          text.end(), [](char c) { return c == '\r' || c == '\n'; });
+        const auto lineEnd =
+            std::find_if(text.begin() + static_cast<std::ptrdiff_t>(start), text.end(),
+                         [](char c) { return c == '\r' || c == '\n'; });
         const std::size_t end = lineEnd == text.end()
                                     ? std::string_view::npos
                                     : static_cast<std::size_t>(lineEnd - text.begin());

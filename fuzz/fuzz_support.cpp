@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "config/StringOps.h"
 #include "plugin/main.h"
 
 namespace quillet::fuzz {
@@ -26,6 +27,16 @@ std::vector<std::string> SplitFields(const std::uint8_t* data, std::size_t size,
     fields.emplace_back(start <= input.size() ? input.substr(start) : std::string_view());
     fields.resize(count);
     return fields;
+}
+
+bool HasGrowingRule(std::string_view aliasesFile) {
+    for (const std::string& line : SplitLines(aliasesFile)) {
+        const std::size_t separator = line.find("==");
+        const std::size_t left = separator == std::string::npos ? line.size() : separator;
+        const std::size_t right = separator == std::string::npos ? 2 : line.size() - separator - 2;
+        if (left > 0 && right > left) return true;
+    }
+    return false;
 }
 
 void Fail(std::string_view invariant, std::string_view detail) {

@@ -26,6 +26,12 @@ inline void Check(bool condition, std::string_view invariant, std::string_view d
     if (!condition) Fail(invariant, detail);
 }
 
+// True when a line of an alias file, read as a rule ("left==right", or a line without "=="
+// whose whole text becomes two blanks), would make a text longer. A few such rules multiply a
+// text's length (the history path goes through the rules twice), so a fuzzed rules file with
+// one is skipped: it would only measure the memory limit.
+bool HasGrowingRule(std::string_view aliasesFile);
+
 // A folder made once per process under the system's temporary folder, removed at exit. Its name
 // holds only letters, digits and "-", so that it cannot itself look like a path trick.
 class ScratchFolder {

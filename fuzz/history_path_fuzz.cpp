@@ -1,12 +1,14 @@
 // The whole composition of a history file's path from hostile settings, alias rules and
 // message fields: ExpandFolderMacros, ExpandContactMacros, two alias passes, CleanFileName and
 // the device-name rule, as HistoryFilePath does it with the files beside the plug-in.
-// Input fields: mode byte, PathFolder2, PathFile1, PathFileExt, aliases file, protocol, contact
-// identifier, contact name, own identifier, own name.
+// Input fields: the first (its first byte is the mode, the rest PathFolder1 in the hostile
+// mode), PathFolder2, PathFile1, PathFileExt, the aliases file, protocol, contact identifier,
+// contact name, own identifier, own name.
 //
-// Invariants checked on every input (mode odd: the fields are written as they come, PathFolder1
-// is fuzzed as well, through the settings file's raw bytes in the aliases field's place of the
-// rules):
+// Hostile mode (mode byte odd): the four templates go into the settings file as they come
+// (blanks, quotes, environment variables, folder macros and all) and the aliases file holds the
+// fuzzed rules (an input with a rule that lengthens text is skipped, see HasGrowingRule).
+// Invariants checked on every input, in both modes:
 //  - no crash, no hang;
 //  - the path is a fixed point of CleanFileName and of the device-name rule.
 // Containment, checked when the mode byte is even: PathFolder1 is "%QUILLET PATH%", the other
@@ -83,6 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto fields = quillet::fuzz::SplitFields(data, size, 10);
     const bool hostile = !fields[0].empty() && (static_cast<unsigned char>(fields[0][0]) & 1) != 0;
 
+    if (hostile && quillet::fuzz::HasGrowingRule(fields[4])) return -1;
     if (hostile) {
         // Raw settings bytes: the templates as the file gives them, blanks, quotes and all.
         folder.write("Quillet.ini",

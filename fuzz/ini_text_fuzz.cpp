@@ -94,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckReads(file, fields[1], fields[2], fields[3], bufferSize);
     const std::u16string value = platform::AnsiToWide(fields[3]);
     CheckWriteThenRead(file, fields[1], fields[2], value);
-    // The same file in the other encoding: its bytes read as UTF-16LE after the mark.
+    // The file's text again as UTF-16LE after its mark, so that every input meets both readers.
     std::string utf16 = "\xff\xfe";
     for (char16_t c : platform::AnsiToWide(file)) {
         utf16 += static_cast<char>(c & 0xff);

@@ -49,8 +49,8 @@ std::string FormatDate(const DateTimeFields& date) {
 // When the innermost folder exists, so does every one above it, and nothing more is asked.
 bool CreateFolders(const std::string& folderPart) {
     const std::string innermost = folderPart.substr(0, folderPart.find_last_of('\\'));
-    const bool namesAFolder = !innermost.empty() && innermost.back() != ':' &&
-                                   innermost.size() < folderPart.size();
+    const bool namesAFolder =
+        !innermost.empty() && innermost.back() != ':' && innermost.size() < folderPart.size();
     if (namesAFolder && platform::FolderExists(innermost)) return true;
     // A UNC path's server and share cannot be created; start below them.
     std::size_t from = 0;
