@@ -52,7 +52,7 @@ HeadlessDialog::HeadlessDialog(const std::vector<platform::ControlSpec>& layout,
             if (found == byName_.end()) {
                 throw std::invalid_argument(name + " names a parent not given before it");
             }
-            const ControlKind parentKind = controls_[found->second].spec.kind;
+            const ControlKind parentKind = controls_[found->second].row.kind;
             if ((row.kind == ControlKind::Page) != (parentKind == ControlKind::TabControl)) {
                 throw std::invalid_argument(name + ": pages, and only pages, go on tab controls");
             }
@@ -76,13 +76,13 @@ const HeadlessDialog::Control& HeadlessDialog::Find(const std::string& name) con
 }
 
 const platform::ControlSpec& HeadlessDialog::Row(const std::string& control) const {
-    return Find(control).spec;
+    return Find(control).row;
 }
 
 // A list shows its selected row; a tab control has no text of its own.
 std::string HeadlessDialog::Text(const std::string& name) const {
     const Control& control = Find(name);
-    switch (control.spec.kind) {
+    switch (control.row.kind) {
         case ControlKind::DropDownList:
         case ControlKind::OwnerDrawList:
             return control.selected >= 0 ? control.items[static_cast<std::size_t>(control.selected)]
@@ -97,7 +97,7 @@ std::string HeadlessDialog::Text(const std::string& name) const {
 // A drop-down list selects the row of that text, letter case ignored; none, no change.
 void HeadlessDialog::SetText(const std::string& name, const std::string& text) {
     Control& control = Find(name);
-    if (control.spec.kind == ControlKind::DropDownList) {
+    if (control.row.kind == ControlKind::DropDownList) {
         for (std::size_t i = 0; i < control.items.size(); ++i) {
             if (platform::EqualIgnoreCase(control.items[i], text)) {
                 control.selected = static_cast<int>(i);
@@ -119,8 +119,8 @@ void HeadlessDialog::SetEnabled(const std::string& control, bool enabled) {
 
 void HeadlessDialog::AddItem(const std::string& name, const std::string& text) {
     Control& control = Find(name);
-    if (control.spec.kind != ControlKind::DropDownList &&
-        control.spec.kind != ControlKind::OwnerDrawList) {
+    if (control.row.kind != ControlKind::DropDownList &&
+        control.row.kind != ControlKind::OwnerDrawList) {
         throw std::invalid_argument(name + " has no rows");
     }
     control.items.push_back(text);
@@ -132,17 +132,17 @@ std::vector<std::string> HeadlessDialog::Items(const std::string& control) const
 
 int HeadlessDialog::SelectedIndex(const std::string& name) const {
     const Control& control = Find(name);
-    return control.spec.kind == ControlKind::TabControl ? activePage_ : control.selected;
+    return control.row.kind == ControlKind::TabControl ? activePage_ : control.selected;
 }
 
 void HeadlessDialog::Select(const std::string& name, int index) {
     Control& control = Find(name);
-    if (control.spec.kind == ControlKind::TabControl) {
+    if (control.row.kind == ControlKind::TabControl) {
         activePage_ = index;
         return;
     }
-    if (control.spec.kind != ControlKind::DropDownList &&
-        control.spec.kind != ControlKind::OwnerDrawList) {
+    if (control.row.kind != ControlKind::DropDownList &&
+        control.row.kind != ControlKind::OwnerDrawList) {
         throw std::invalid_argument(name + " has nothing to select");
     }
     // As the system's lists do: an index past the rows selects nothing.
@@ -205,9 +205,9 @@ void HeadlessDialog::DoubleClick(const std::string& control, int index) {
 
 void HeadlessDialog::SwitchToPage(int index) {
     for (const Control& control : controls_) {
-        if (control.spec.kind == ControlKind::TabControl) {
+        if (control.row.kind == ControlKind::TabControl) {
             activePage_ = index;
-            events_.OnChange(control.spec.name);
+            events_.OnChange(control.row.name);
             return;
         }
     }

@@ -87,7 +87,7 @@ public:
 
 private:
     struct Control {
-        platform::ControlSpec spec;
+        platform::ControlSpec row;
         std::string text;
         bool enabled = true;
         std::vector<std::string> items;
