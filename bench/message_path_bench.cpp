@@ -55,9 +55,14 @@ public:
             quillet::test::WriteBytes(folder_.native("Exclude.ini"),
                                       NumberedLines("someone", setup.excludedEntries, ""));
         }
-        quillet::ReloadLists();
         CreateCorvexPLUGIN(&plugin_, nullptr);
         if (!plugin_) throw std::runtime_error("no plug-in object");
+        // A new plug-in object starts with empty lists; start-up fills them, here from the
+        // folder ScopedPluginPath names.
+        quillet::ReloadLists();
+        if (quillet::ExcludeList.size() != static_cast<std::size_t>(setup.excludedEntries)) {
+            throw std::runtime_error("the exclusion list did not load");
+        }
         for (int i = 0; i < setup.contacts; ++i) {
             contacts_.push_back(u"1000" + std::u16string(ToU16(std::to_string(i))));
             Send(i);

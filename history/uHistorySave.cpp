@@ -46,12 +46,7 @@ std::string FormatDate(const DateTimeFields& date) {
 }
 
 // Creates every missing folder of `folderPart`, outermost first. False when one cannot be made.
-// When the innermost folder exists, so does every one above it, and nothing more is asked.
 bool CreateFolders(const std::string& folderPart) {
-    const std::string innermost = folderPart.substr(0, folderPart.find_last_of('\\'));
-    const bool namesAFolder =
-        !innermost.empty() && innermost.back() != ':' && innermost.size() < folderPart.size();
-    if (namesAFolder && platform::FolderExists(innermost)) return true;
     // A UNC path's server and share cannot be created; start below them.
     std::size_t from = 0;
     if (folderPart.rfind("\\\\", 0) == 0) {
@@ -71,6 +66,21 @@ bool CreateFolders(const std::string& folderPart) {
             return false;
         }
     }
+    return true;
+}
+
+// Appends the entry to the file, creating the file's folders first when they are missing; false
+// when one cannot be made. The folders are only found missing by the append itself, so a message
+// to a file that exists costs no more than the append.
+bool AppendCreatingFolders(const std::string& path, const std::string& entry) {
+    try {
+        platform::AppendToFile(path, entry);
+        return true;
+    } catch (const platform::SystemError& error) {
+        if (!platform::NamesMissingFolder(error)) throw;
+    }
+    if (!CreateFolders(FolderOf(path))) return false;
+    platform::AppendToFile(path, entry);
     return true;
 }
 }  // namespace
@@ -130,16 +140,14 @@ std::string FormatHistoryEntry(const THistoryRec& rec, const platform::TimeForma
 
 bool SaveHistory(THistoryRec rec) {
     const std::string path = HistoryFilePath(rec);
-    if (!CreateFolders(FolderOf(path))) return false;
     // The whole entry is built first and written with one write, so a failure leaves no part
     // of it behind wherever the system allows.
     const std::string entry = FormatHistoryEntry(rec, platform::UserTimeFormat());
     try {
-        platform::AppendToFile(path, entry);
+        return AppendCreatingFolders(path, entry);
     } catch (const platform::SystemError& error) {
         throw HistoryWriteError(path, error.what());
     }
-    return true;
 }
 
 }  // namespace quillet

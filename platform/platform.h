@@ -37,6 +37,10 @@ private:
     std::uint32_t code_;
 };
 
+// True when the error says that a folder the path runs through does not exist
+// (ERROR_PATH_NOT_FOUND; ENOENT or ENOTDIR).
+bool NamesMissingFolder(const SystemError& error);
+
 // ---- Text --------------------------------------------------------------------------------------
 
 // The ANSI code page in force (GetACP).

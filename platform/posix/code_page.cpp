@@ -1,10 +1,12 @@
 #include "platform/posix/code_page.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <memory>
 #include <mutex>
 
+#include "platform/posix/environment_cache.h"
 #include "platform/posix/letter_case.h"
 #include "platform/posix/unicode.h"
 
@@ -36,6 +38,10 @@ unsigned RequestedCodePage() {
     return static_cast<unsigned>(value);
 }
 
+bool IsAscii(char16_t unit) {
+    return unit < 0x80;
+}
+
 enum class ByteKind { character, undefined, leadByte };
 
 // What one byte alone is in the charset that `converter` reads, and its character.
@@ -57,6 +63,11 @@ ByteKind ClassifyByte(IconvConverter& converter, unsigned char byte, char32_t& c
 }  // namespace
 
 const CodePage& CodePage::Active() {
+    thread_local EnvironmentCached<const CodePage*> active(&LoadActive);
+    return *active.get();
+}
+
+const CodePage* CodePage::LoadActive() {
     static std::mutex mutex;
     static std::map<unsigned, std::unique_ptr<const CodePage>> loaded;
     const std::lock_guard lock(mutex);
@@ -69,9 +80,9 @@ const CodePage& CodePage::Active() {
     };
     const unsigned requested = RequestedCodePage();
     if (requested != 0) {
-        if (const CodePage* page = find(requested)) return *page;
+        if (const CodePage* page = find(requested)) return page;
     }
-    return *find(kDefaultCodePage);
+    return find(kDefaultCodePage);
 }
 
 std::unique_ptr<const CodePage> CodePage::Load(unsigned number) {
@@ -102,6 +113,10 @@ void CodePage::BuildTables() {
         if (kind != ByteKind::character || character > 0xFFFF) character = byte;
         characters_[byte] = static_cast<char16_t>(character);
     }
+    asciiUnchanged_ = true;
+    for (unsigned byte = 0; byte < 0x80; ++byte) {
+        if (characters_[byte] != byte || leadBytes_[byte]) asciiUnchanged_ = false;
+    }
     if (singleByte_) {
         for (unsigned byte = 256; byte-- > 0;)
             bytes_[characters_[byte]] = static_cast<unsigned char>(byte);
@@ -120,19 +135,36 @@ void CodePage::BuildTables() {
     }
 }
 
+bool CodePage::IsPlainAscii(std::string_view bytes) const {
+    return asciiUnchanged_ &&
+           std::all_of(bytes.begin(), bytes.end(), [](char byte) { return static_cast<unsigned char>(byte) < 0x80; });
+}
+
+bool CodePage::IsPlainAscii(std::u16string_view text) const {
+    return asciiUnchanged_ && std::all_of(text.begin(), text.end(), IsAscii);
+}
+
 std::u16string CodePage::Decode(std::string_view bytes) const {
+    // Paths, names and settings are nearly always ASCII, which every code page keeps as it is.
+    if (IsPlainAscii(bytes)) return std::u16string(bytes.begin(), bytes.end());
     if (!singleByte_) return DecodeCharset(charset_.c_str(), bytes, u'?');
-    std::u16string text;
-    text.reserve(bytes.size());
-    for (const char byte : bytes) text += characters_[static_cast<unsigned char>(byte)];
+    std::u16string text(bytes.size(), u'\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        text[i] = characters_[static_cast<unsigned char>(bytes[i])];
+    }
     return text;
 }
 
 std::string CodePage::Encode(std::u16string_view text) const {
+    if (IsPlainAscii(text)) return std::string(text.begin(), text.end());
     if (!singleByte_) return EncodeMultiByte(text);
     std::string bytes;
     bytes.reserve(text.size());
     for (std::size_t position = 0; position < text.size();) {
+        if (asciiUnchanged_ && IsAscii(text[position])) {
+            bytes += static_cast<char>(text[position++]);
+            continue;
+        }
         const Utf16CodePoint point = ReadUtf16(text, position);
         position += point.units;
         const auto found = point.value <= 0xFFFF && !point.isUnpairedSurrogate

@@ -39,12 +39,18 @@ public:
 private:
     // The code page of that number; null when iconv does not know it.
     static std::unique_ptr<const CodePage> Load(unsigned number);
+    // The code page the environment asks for, loaded on first use and kept for the process.
+    static const CodePage* LoadActive();
     void BuildTables();
     std::string EncodeMultiByte(std::u16string_view text) const;
+    // True when the text is ASCII only and this code page keeps ASCII as it is.
+    bool IsPlainAscii(std::string_view bytes) const;
+    bool IsPlainAscii(std::u16string_view text) const;
 
     unsigned number_;
     std::string charset_;
     bool singleByte_ = true;
+    bool asciiUnchanged_ = false;  // bytes 0x00-0x7F stand for U+0000-U+007F
     std::array<char16_t, 256> characters_{};       // single-byte: the character of each byte
     std::array<bool, 256> leadBytes_{};            // multi-byte: bytes that start a longer sequence
     std::array<unsigned char, 256> upperBytes_{};  // the upper-case byte of each byte

@@ -157,6 +157,10 @@ void WriteWholeFile(const std::string& path, std::string_view bytes) {
     WriteFile(path, O_WRONLY | O_CREAT | O_TRUNC, bytes);
 }
 
+bool NamesMissingFolder(const SystemError& error) {
+    return error.code() == ENOENT || error.code() == ENOTDIR;
+}
+
 void AppendToFile(const std::string& path, std::string_view bytes) {
     WriteFile(path, O_WRONLY | O_CREAT | O_APPEND, bytes);
 }

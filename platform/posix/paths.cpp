@@ -37,57 +37,68 @@ std::optional<std::string> DriveFolder(char16_t letter) {
     return root;
 }
 
-// The levels of a Linux path, empty ones left out.
-std::vector<std::string> SplitNative(const std::string& path) {
-    std::vector<std::string> levels;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        const std::size_t end = std::min(path.find('/', start), path.size());
-        if (end > start) levels.push_back(path.substr(start, end - start));
-        start = end + 1;
-    }
-    return levels;
-}
-
 // A level as Windows trims it: one final "." when more levels follow, every final "." and
 // blank when it is the last. "." and ".." stay as they are.
-std::u16string TrimLevel(std::u16string level, bool isLast) {
+std::u16string_view TrimLevel(std::u16string_view level, bool isLast) {
     if (level == u"." || level == u"..") return level;
     if (!isLast) {
-        if (!level.empty() && level.back() == u'.') level.pop_back();
+        if (!level.empty() && level.back() == u'.') level.remove_suffix(1);
         return level;
     }
-    while (!level.empty() && (level.back() == u'.' || level.back() == u' ')) level.pop_back();
+    while (!level.empty() && (level.back() == u'.' || level.back() == u' ')) level.remove_suffix(1);
     return level;
 }
 
-// Adds the levels of `text` (a Windows path without its drive) to `levels`.
-void AddWindowsLevels(std::u16string_view text, std::vector<std::string>& levels) {
-    std::vector<std::u16string> pieces;
-    std::u16string current;
-    for (const char16_t c : text) {
-        if (IsSeparator(c)) {
-            if (!current.empty()) pieces.push_back(std::move(current));
-            current.clear();
-        } else {
-            current += c;
+// A Linux path built level by level, where ".." takes the last level away again but never
+// climbs above the root it started from.
+class LevelPath {
+public:
+    explicit LevelPath(std::string root) : path_(std::move(root)) {}
+
+    // Adds the levels of a Linux path, empty ones left out.
+    void AddNative(std::string_view native) {
+        std::size_t start = 0;
+        while (start <= native.size()) {
+            const std::size_t end = std::min(native.find('/', start), native.size());
+            if (end > start) Push(native.substr(start, end - start));
+            start = end + 1;
         }
     }
-    // A path that ends with a separator names the folder of its last level, which then is
-    // trimmed like a level that others follow.
-    const bool endsWithSeparator = current.empty();
-    if (!current.empty()) pieces.push_back(std::move(current));
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
-        const bool isLast = i + 1 == pieces.size() && !endsWithSeparator;
-        const std::u16string level = TrimLevel(pieces[i], isLast);
-        if (level.empty() || level == u".") continue;
-        if (level == u"..") {
-            if (!levels.empty()) levels.pop_back();
-            continue;
+
+    // Adds the levels of `text`, a Windows path without its drive, trimmed as Windows trims them.
+    void AddWindows(std::u16string_view text) {
+        std::size_t start = 0;
+        while (start < text.size()) {
+            std::size_t end = start;
+            while (end < text.size() && !IsSeparator(text[end])) ++end;
+            // A path that ends with a separator names the folder of its last level, which then
+            // is trimmed like a level that others follow.
+            const bool isLast = end == text.size();
+            if (end > start) AddLevel(TrimLevel(text.substr(start, end - start), isLast));
+            start = end + 1;
         }
-        levels.push_back(Utf16ToUtf8(level));
     }
-}
+
+    bool hasLevels() const { return !levelStarts_.empty(); }
+    std::string& path() { return path_; }
+
+private:
+    void AddLevel(std::u16string_view level) {
+        if (level.empty() || level == u".") return;
+        if (level != u"..") return Push(Utf16ToUtf8(level));
+        if (levelStarts_.empty()) return;
+        path_.resize(levelStarts_.back());
+        levelStarts_.pop_back();
+    }
+    void Push(std::string_view utf8Level) {
+        levelStarts_.push_back(path_.size());
+        path_ += '/';
+        path_ += utf8Level;
+    }
+
+    std::string path_;
+    std::vector<std::size_t> levelStarts_;
+};
 
 }  // namespace
 
@@ -107,24 +118,23 @@ std::optional<std::string> NativePath(const std::string& windowsPath) {
     const std::u16string wide = AnsiToWide(std::string_view(windowsPath.c_str()));
     if (wide.empty()) return std::nullopt;
     std::u16string_view rest = wide;
-    std::string root;
-    std::vector<std::string> levels;
+    std::optional<LevelPath> path;
     if (rest.size() >= 2 && IsAsciiLetter(rest[0]) && rest[1] == u':') {
-        const auto folder = DriveFolder(rest[0]);
+        auto folder = DriveFolder(rest[0]);
         if (!folder) return std::nullopt;
-        root = *folder;
+        path.emplace(std::move(*folder));
         rest.remove_prefix(2);
     } else if (rest.size() >= 2 && IsSeparator(rest[0]) && IsSeparator(rest[1])) {
         return std::nullopt;
-    } else if (!IsSeparator(rest[0])) {
-        levels = SplitNative(WorkingFolder());
+    } else {
+        path.emplace(std::string());
+        if (!IsSeparator(rest[0])) path->AddNative(WorkingFolder());
     }
-    AddWindowsLevels(rest, levels);
-    std::string path = root;
-    for (const std::string& level : levels) path += "/" + level;
-    if (path.empty()) return std::string("/");
-    if (!rest.empty() && IsSeparator(rest.back()) && !levels.empty()) path += '/';
-    return path;
+    path->AddWindows(rest);
+    std::string& native = path->path();
+    if (native.empty()) return std::string("/");
+    if (!rest.empty() && IsSeparator(rest.back()) && path->hasLevels()) native += '/';
+    return std::move(native);
 }
 
 std::u16string WindowsPathWide(const std::string& nativePath) {

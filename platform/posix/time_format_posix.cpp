@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/posix/environment_cache.h"
 #include "platform/posix/unicode.h"
 
 namespace platform {
@@ -229,8 +230,11 @@ TimeFormat FormatFromLocale() {
 }  // namespace
 
 TimeFormat UserTimeFormat() {
-    const std::string picture = Variable("QUILLET_TIME_FORMAT");
-    return picture.empty() ? FormatFromLocale() : FormatFromPicture(picture);
+    thread_local posix::EnvironmentCached<TimeFormat> format([] {
+        const std::string picture = Variable("QUILLET_TIME_FORMAT");
+        return picture.empty() ? FormatFromLocale() : FormatFromPicture(picture);
+    });
+    return format.get();
 }
 
 }  // namespace platform

@@ -108,6 +108,10 @@ void WriteWholeFile(const std::string& path, std::string_view bytes) {
     CloseChecked(file, path);
 }
 
+bool NamesMissingFolder(const SystemError& error) {
+    return error.code() == ERROR_PATH_NOT_FOUND;
+}
+
 void AppendToFile(const std::string& path, std::string_view bytes) {
     FileHandle file = OpenShared(path, GENERIC_WRITE, OPEN_ALWAYS);
     if (!file.isOpen()) ThrowSystemError("CreateFileA", path, GetLastError());

@@ -7,6 +7,9 @@
 #include <stdexcept>
 
 #include "plugin/main.h"
+#if !defined(_WIN32)
+#include "platform/posix/environment_cache.h"
+#endif
 
 namespace quillet::test {
 
@@ -24,6 +27,7 @@ void SetEnv(const std::string& name, const std::optional<std::string>& value) {
     } else {
         unsetenv(name.c_str());
     }
+    platform::posix::EnvironmentChanged();
 #endif
 }
 }  // namespace
