@@ -1,6 +1,7 @@
 #include "config/u_SimpleAliases.h"
 
 #include <algorithm>
+#include <unordered_map>
 #include <vector>
 
 #include "config/MessageReadCache.h"
@@ -29,6 +30,39 @@ struct RulesOfMessage {
     std::vector<std::string> upperFrom;
 };
 RulesOfMessage rulesOfMessage;
+
+// ExcludeList by comparison key, so that a contact is found in one lookup however long the list
+// is. It is made anew whenever ExcludeList no longer equals the copy it was made from, whoever
+// changed the list.
+class ExclusionIndex {
+public:
+    const ExclusionIndex& For(const std::vector<std::string>& list) {
+        if (list != source_) Rebuild(list);
+        return *this;
+    }
+
+    bool Holds(const std::string& text) const {
+        if (source_.empty()) return false;
+        const auto [first, last] = positionsByKey_.equal_range(platform::ComparisonKey(text));
+        // Equal keys mean equal texts; the comparison itself still has the last word.
+        return std::any_of(first, last, [&](const auto& found) {
+            return platform::EqualIgnoreCase(source_[found.second], text);
+        });
+    }
+
+private:
+    void Rebuild(const std::vector<std::string>& list) {
+        source_ = list;
+        positionsByKey_.clear();
+        for (std::size_t i = 0; i < source_.size(); ++i) {
+            positionsByKey_.emplace(platform::ComparisonKey(source_[i]), i);
+        }
+    }
+
+    std::vector<std::string> source_;
+    std::unordered_multimap<std::string, std::size_t> positionsByKey_;
+};
+ExclusionIndex exclusionIndex;
 
 bool IsCommentOrEmpty(const std::string& line) {
     const std::string_view trimmed = TrimControlAndBlank(line);
@@ -84,11 +118,8 @@ void ReloadLists() {
 }
 
 bool IsExcluded(const std::string& contactUin, const std::string& contactName) {
-    const auto equalTo = [](const std::string& text) {
-        return [&text](const std::string& entry) { return platform::EqualIgnoreCase(entry, text); };
-    };
-    return std::any_of(ExcludeList.begin(), ExcludeList.end(), equalTo(contactUin)) ||
-           std::any_of(ExcludeList.begin(), ExcludeList.end(), equalTo(contactName));
+    const ExclusionIndex& index = exclusionIndex.For(ExcludeList);
+    return index.Holds(contactUin) || index.Holds(contactName);
 }
 
 }  // namespace quillet

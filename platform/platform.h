@@ -58,6 +58,11 @@ std::u16string AnsiToWide(std::string_view text);
 bool EqualIgnoreCase(std::string_view a, std::string_view b);
 bool EqualIgnoreCase(std::u16string_view a, std::u16string_view b);
 
+// A key for that comparison: two texts are equal ignoring letter case exactly when their keys
+// are equal, so a text is found among many by one lookup (LCMapString's sort key with
+// NORM_IGNORECASE).
+std::string ComparisonKey(std::string_view text);
+
 // The text with every letter upper-cased as the user's locale defines it (CharUpperBuff). The
 // result has the same length as the input, byte for byte, so positions found in it hold in the
 // original too.
@@ -111,13 +116,15 @@ void CreateFolder(const std::string& path);
 // not write it). Empty when the file is missing or cannot be opened or read.
 std::optional<std::string> ReadWholeFile(const std::string& path);
 
-// Creates or replaces a file with `bytes`. Throws SystemError on any failure.
+// Creates or replaces a file with `bytes`. Throws SystemError on any failure; a write that fails
+// part-way (a full disk) leaves the file empty, not cut.
 void WriteWholeFile(const std::string& path, std::string_view bytes);
 
 // Appends `bytes` to the file with one write, creating the file when it does not exist; the file
 // is opened with read sharing only and always closed. The bytes are handed to the system, not
 // forced to the disk (that would cost more than the rest of a message). Throws SystemError on
-// failure.
+// failure; a write that fails part-way (a full disk, a file-size limit) is taken back, so the file
+// keeps no part of `bytes`.
 void AppendToFile(const std::string& path, std::string_view bytes);
 
 // One entry of a folder listing.

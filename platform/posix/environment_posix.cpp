@@ -9,6 +9,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -98,10 +99,13 @@ std::string AbsolutePath(const std::string& path) {
 std::optional<std::string> EnvironmentValue(const std::string& name) {
     if (name.empty() || name.find('=') != std::string::npos) return std::nullopt;
     if (const char* value = std::getenv(name.c_str())) return std::string(value);
+    const int first = std::toupper(static_cast<unsigned char>(name.front()));
     for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
-        const char* equals = std::strchr(*entry, '=');
-        if (equals == nullptr || static_cast<std::size_t>(equals - *entry) != name.size()) continue;
-        if (::strncasecmp(*entry, name.c_str(), name.size()) == 0) return std::string(equals + 1);
+        // Most names differ in their first letter already; only the others are compared whole.
+        if (std::toupper(static_cast<unsigned char>(**entry)) != first) continue;
+        if (::strncasecmp(*entry, name.c_str(), name.size()) == 0 && (*entry)[name.size()] == '=') {
+            return std::string(*entry + name.size() + 1);
+        }
     }
     return std::nullopt;
 }

@@ -84,6 +84,17 @@ bool EqualIgnoringCase(std::u16string_view a, std::u16string_view b) {
     return left.atEnd() && right.atEnd();
 }
 
+char32_t FoldedLetter(char32_t character) {
+    return LowerLetter(UpperLetter(character));
+}
+
+std::u32string CaseFolded(std::u16string_view text) {
+    std::u32string folded;
+    folded.reserve(text.size());
+    for (CodePointReader reader(text); !reader.atEnd();) folded += FoldedLetter(reader.Next());
+    return folded;
+}
+
 bool MatchesWildcard(std::u16string_view name, std::u16string_view mask) {
     const std::u32string text = CodePoints(name);
     const std::u32string pattern = CodePoints(mask);

@@ -14,6 +14,12 @@ char32_t LowerLetter(char32_t character);
 // unpaired surrogate is compared as it is).
 bool EqualIgnoringCase(std::u16string_view a, std::u16string_view b);
 
+// The code points of a text, each replaced by the one letter that stands for all its cases
+// (the small form of its capital), so texts EqualIgnoringCase calls equal fold alike.
+std::u32string CaseFolded(std::u16string_view text);
+// That letter for one code point.
+char32_t FoldedLetter(char32_t character);
+
 // True when `name` matches the wildcard `mask` as a whole: "*" stands for any run of characters
 // (none included), "?" for any one character, everything else for itself with letter case
 // ignored.

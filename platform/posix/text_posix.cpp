@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 #include "platform/posix/code_page.h"
 #include "platform/posix/letter_case.h"
+#include "platform/posix/unicode.h"
 
 namespace platform {
 
@@ -27,6 +28,14 @@ bool EqualIgnoreCase(std::string_view a, std::string_view b) {
 
 bool EqualIgnoreCase(std::u16string_view a, std::u16string_view b) {
     return posix::EqualIgnoringCase(a, b);
+}
+
+std::string ComparisonKey(std::string_view text) {
+    std::string key;
+    for (const char32_t letter : posix::CaseFolded(CodePage::Active().Decode(text))) {
+        key += posix::Utf32LeBytes(letter);
+    }
+    return key;
 }
 
 std::string UpperCase(std::string_view text) {

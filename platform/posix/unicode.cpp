@@ -88,6 +88,10 @@ std::u16string Utf8ToUtf16(std::string_view text) {
     out.reserve(text.size());
     std::size_t position = 0;
     while (position < text.size()) {
+        if (static_cast<unsigned char>(text[position]) < 0x80) {
+            out += static_cast<char16_t>(text[position++]);
+            continue;
+        }
         char32_t codePoint = 0;
         const std::size_t length =
             Utf8SequenceLength(static_cast<unsigned char>(text[position]), codePoint);
@@ -121,6 +125,10 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t position = 0; position < text.size();) {
+        if (text[position] < 0x80) {  // ASCII, by far the most common, needs no decoding
+            out += static_cast<char>(text[position++]);
+            continue;
+        }
         const Utf16CodePoint point = ReadUtf16(text, position);
         AppendUtf8(out, point.isUnpairedSurrogate ? kReplacementCharacter : point.value);
         position += point.units;

@@ -113,6 +113,18 @@ bool EqualIgnoreCase(std::u16string_view a, std::u16string_view b) {
                           WidePointer(b), ApiLength(b.size())) == CSTR_EQUAL;
 }
 
+std::string ComparisonKey(std::string_view text) {
+    constexpr DWORD kFlags = LCMAP_SORTKEY | NORM_IGNORECASE;
+    const int length = ApiLength(text.size());
+    if (length == 0) return {};
+    const int size = LCMapStringA(LOCALE_USER_DEFAULT, kFlags, NarrowPointer(text), length,
+                                  nullptr, 0);
+    if (size <= 0) return std::string(text);  // no key to be had: the text stands for itself
+    std::string key(static_cast<std::size_t>(size), '\0');
+    LCMapStringA(LOCALE_USER_DEFAULT, kFlags, NarrowPointer(text), length, key.data(), size);
+    return key;
+}
+
 std::string UpperCase(std::string_view text) {
     std::string upper(text);
     if (!upper.empty()) CharUpperBuffA(upper.data(), static_cast<DWORD>(ApiLength(upper.size())));

@@ -4,9 +4,14 @@
 
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/platform.h"
 #include "test_support.h"
+#if !defined(_WIN32)
+#include "platform/posix/letter_case.h"
+#endif
 
 namespace quillet {
 namespace {
@@ -81,9 +86,7 @@ struct CaseComparison {
     bool equal;
 };
 
-TEST(PlatformText, NarrowComparisonIgnoresOnlyLetterCase) {
-    const DefaultCodePage page;
-    const CaseComparison cases[] = {
+const CaseComparison kNarrowComparisons[] = {
         {"john", "JOHN", true},
         {"", "", true},
         {"", "a", false},
@@ -94,9 +97,27 @@ TEST(PlatformText, NarrowComparisonIgnoresOnlyLetterCase) {
         {"\xE9", "e", false},          // accents count
         {"a", "b", false},
         {"12345", "12346", false},
-    };
-    for (const CaseComparison& c : cases) {
+};
+
+TEST(PlatformText, NarrowComparisonIgnoresOnlyLetterCase) {
+    const DefaultCodePage page;
+    for (const CaseComparison& c : kNarrowComparisons) {
         EXPECT_EQ(platform::EqualIgnoreCase(c.a, c.b), c.equal) << c.a << " / " << c.b;
+    }
+}
+
+// The exclusion list finds contacts by key, so the keys must agree with the comparison, also
+// where a locale's rules go beyond plain letter case.
+TEST(PlatformText, ComparisonKeysAreEqualExactlyWhenTheTextsAre) {
+    const DefaultCodePage page;
+    std::vector<std::pair<std::string, std::string>> pairs;
+    for (const CaseComparison& c : kNarrowComparisons) pairs.emplace_back(c.a, c.b);
+    pairs.insert(pairs.end(), {{"stra\xDF" "e", "STRASSE"}, {"co-op", "coop"}, {"a\xAD" "b", "ab"},
+                               {"\xC6", "AE"}, {"I", "\xCD"}, {"", " "}});
+    for (const auto& [a, b] : pairs) {
+        EXPECT_EQ(platform::ComparisonKey(a) == platform::ComparisonKey(b),
+                  platform::EqualIgnoreCase(a, b))
+            << a << " / " << b;
     }
 }
 
@@ -159,6 +180,21 @@ TEST(PlatformTextPosix, DoubleByteCodePageKeepsTrailBytes) {
     EXPECT_EQ(platform::WideToAnsi(u"\u0416"), "\x84\x47");  // Cyrillic Ж is in 932
     EXPECT_EQ(platform::WideToAnsi(u"\u00E9x"), "?x");
     EXPECT_EQ(platform::AnsiToWide("a\x83"), u"a?");  // a lead byte cut off at the end
+}
+
+// Two letters the comparison calls equal share a capital or a small form; the key folds each to
+// the small form of its capital, which is then the same for both only if folding a letter's
+// capital or small form gives what folding the letter gives. Checked for every code point.
+TEST(PlatformTextPosix, FoldingAgreesWithEveryCaseOfALetter) {
+    int disagreements = 0;
+    for (char32_t c = 0; c <= 0x10FFFF; ++c) {
+        const char32_t folded = platform::posix::FoldedLetter(c);
+        const bool agrees = platform::posix::FoldedLetter(platform::posix::UpperLetter(c)) ==
+                                folded &&
+                            platform::posix::FoldedLetter(platform::posix::LowerLetter(c)) == folded;
+        if (!agrees && ++disagreements <= 5) ADD_FAILURE() << "U+" << std::hex << unsigned(c);
+    }
+    EXPECT_EQ(disagreements, 0);
 }
 
 TEST(PlatformTextPosix, UnknownCodePageFallsBackTo1252) {

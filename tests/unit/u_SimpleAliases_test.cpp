@@ -133,6 +133,14 @@ TEST_F(ExclusionTest, MatchesWholeTextsIgnoringCase) {
     }
 }
 
+TEST_F(ExclusionTest, ListChangedInPlaceIsSeenAtTheNextLookUp) {
+    LoadExcludes("alice\r\nbob");
+    EXPECT_TRUE(IsExcluded("1", "Bob"));
+    ExcludeList[1] = "carol";  // same length, same storage
+    EXPECT_FALSE(IsExcluded("1", "Bob"));
+    EXPECT_TRUE(IsExcluded("CAROL", "x"));
+}
+
 TEST_F(ExclusionTest, ReloadEmptiesTheListWhenTheFileIsGone) {
     LoadExcludes("1");
     std::filesystem::remove(folder.native("Exclude.ini"));
