@@ -23,14 +23,6 @@ std::vector<std::string> ReadListFile(const std::string& libraryPath, const char
     return content ? SplitLines(*content) : std::vector<std::string>();
 }
 
-// The rules' left texts in upper case, for the message they were loaded for: both passes of one
-// message use the same bytes of "aliases.ini" and so the same rules.
-struct RulesOfMessage {
-    unsigned long long scope = 0;
-    std::vector<std::string> upperFrom;
-};
-RulesOfMessage rulesOfMessage;
-
 // ExcludeList by comparison key, so that a contact is found in one lookup however long the list
 // is. It is made anew whenever ExcludeList no longer equals the copy it was made from, whoever
 // changed the list.
@@ -68,36 +60,78 @@ bool IsCommentOrEmpty(const std::string& line) {
     const std::string_view trimmed = TrimControlAndBlank(line);
     return trimmed.empty() || trimmed.front() == ';';
 }
-}  // namespace
 
-void LoadAliases(const std::string& libraryPath) {
-    AliasFromList.clear();
-    AliasToList.clear();
-    for (const std::string& line : ReadListFile(libraryPath, "aliases.ini")) {
+std::string AliasesFile(const std::string& libraryPath) {
+    return FolderOf(libraryPath) + "aliases.ini";
+}
+
+struct Rules {
+    std::vector<std::string> from;
+    std::vector<std::string> to;
+};
+
+// The rules of the bytes of an "aliases.ini"; none for a file that is missing or unreadable.
+Rules ParseRules(const std::optional<std::string>& content) {
+    Rules rules;
+    if (!content) return rules;
+    for (const std::string& line : SplitLines(*content)) {
         if (IsCommentOrEmpty(line)) continue;
         const std::size_t separator = line.find("==");
         if (separator == std::string::npos) {
-            AliasFromList.push_back(line);
-            AliasToList.emplace_back(kRightTextWithoutSeparator);
+            rules.from.push_back(line);
+            rules.to.emplace_back(kRightTextWithoutSeparator);
         } else {
-            AliasFromList.push_back(line.substr(0, separator));
-            AliasToList.push_back(line.substr(separator + 2));
+            rules.from.push_back(line.substr(0, separator));
+            rules.to.push_back(line.substr(separator + 2));
         }
     }
+    return rules;
+}
+
+void SetRules(Rules rules) {
+    AliasFromList = std::move(rules.from);
+    AliasToList = std::move(rules.to);
+}
+
+// The rules as last parsed, with the bytes they came from and their left texts in upper case
+// (which depend on the code page too).
+struct ParsedRules {
+    std::optional<std::string> fileBytes;
+    unsigned codePage = 0;
+    Rules rules;
+    std::vector<std::string> upperFrom;
+};
+ParsedRules lastParsed;
+
+// Loads the rules in force into AliasFromList and AliasToList and gives their left texts in
+// upper case. "aliases.ini" is read for every message (both passes of one message share the
+// read), but parsed again only when its bytes differ from those last parsed or the lists no
+// longer hold what they gave: a long rule file costs its reading, not its parsing, each time.
+const std::vector<std::string>& RulesInForce() {
+    auto bytes = ReadFileForMessage(AliasesFile(PluginPath));
+    const unsigned codePage = platform::AnsiCodePage();
+    const bool unchanged = bytes == lastParsed.fileBytes && codePage == lastParsed.codePage &&
+                           AliasFromList == lastParsed.rules.from &&
+                           AliasToList == lastParsed.rules.to;
+    if (unchanged) return lastParsed.upperFrom;
+    lastParsed.rules = ParseRules(bytes);
+    lastParsed.codePage = codePage;
+    lastParsed.fileBytes = std::move(bytes);
+    lastParsed.upperFrom.clear();
+    for (const std::string& from : lastParsed.rules.from) {
+        lastParsed.upperFrom.push_back(platform::UpperCase(from));
+    }
+    SetRules(lastParsed.rules);
+    return lastParsed.upperFrom;
+}
+}  // namespace
+
+void LoadAliases(const std::string& libraryPath) {
+    SetRules(ParseRules(ReadFileForMessage(AliasesFile(libraryPath))));
 }
 
 std::string ApplyAliases(const std::string& text) {
-    const unsigned long long scope = CurrentMessageScope();
-    const bool loadedForThisMessage = scope != 0 && rulesOfMessage.scope == scope &&
-                                      rulesOfMessage.upperFrom.size() == AliasFromList.size();
-    if (!loadedForThisMessage) {
-        LoadAliases(PluginPath);
-        rulesOfMessage.upperFrom.clear();
-        for (const std::string& from : AliasFromList) {
-            rulesOfMessage.upperFrom.push_back(platform::UpperCase(from));
-        }
-        rulesOfMessage.scope = scope;
-    }
+    const std::vector<std::string>& upperFrom = RulesInForce();
     std::string result = text;
     // A rule whose left text does not occur leaves the text as it is; only a rule that matches
     // builds a new text, and only then does the upper-case form for the next rules change.
@@ -105,7 +139,7 @@ std::string ApplyAliases(const std::string& text) {
     for (std::size_t i = 0; i < AliasFromList.size(); ++i) {
         const std::string& from = AliasFromList[i];
         if (from.empty() || from.size() > result.size()) continue;
-        if (upperResult.find(rulesOfMessage.upperFrom[i]) == std::string::npos) continue;
+        if (upperResult.find(upperFrom[i]) == std::string::npos) continue;
         result = ReplaceAllIgnoreCase(result, from, AliasToList[i]);
         upperResult = platform::UpperCase(result);
     }
