@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_cases.h"
 #include "config/u_SimpleAliases.h"
 #include "plugin/main.h"
 #include "unit/test_support.h"
@@ -23,24 +24,8 @@ namespace {
 using quillet::IDAXPlugin;
 using quillet::TChatMessage;
 using quillet::TPluginEvent;
+using quillet::bench::CaseSetup;
 using quillet::test::TempFolder;
-
-constexpr std::uint32_t kMessageTime = 1197036309;  // 7 December 2007, 14:05:09
-
-struct CaseSetup {
-    int aliasRules = 0;
-    int excludedEntries = 0;
-    int contacts = 1;
-    bool largeHistory = false;
-};
-
-// Rule and list lines that never match the benchmark's paths or contacts, so every one of them is
-// read and tried but the files land where the default templates put them.
-std::string NumberedLines(const char* prefix, int count, const char* suffix) {
-    std::string text;
-    for (int i = 0; i < count; ++i) text += prefix + std::to_string(i) + suffix + "\r\n";
-    return text;
-}
 
 // A plug-in in a fresh folder with the case's rule files, its contacts' history files made by
 // one message each (so both sides time the steady state: folders exist, files exist).
@@ -49,11 +34,11 @@ public:
     explicit MessageBench(const CaseSetup& setup) : pluginPath_(folder_) {
         if (setup.aliasRules > 0) {
             quillet::test::WriteBytes(folder_.native("aliases.ini"),
-                                      NumberedLines("nomatch", setup.aliasRules, "==elsewhere"));
+                                      quillet::bench::AliasFileFor(setup));
         }
         if (setup.excludedEntries > 0) {
             quillet::test::WriteBytes(folder_.native("Exclude.ini"),
-                                      NumberedLines("someone", setup.excludedEntries, ""));
+                                      quillet::bench::ExcludeFileFor(setup));
         }
         CreateCorvexPLUGIN(&plugin_, nullptr);
         if (!plugin_) throw std::runtime_error("no plug-in object");
@@ -64,10 +49,11 @@ public:
             throw std::runtime_error("the exclusion list did not load");
         }
         for (int i = 0; i < setup.contacts; ++i) {
-            contacts_.push_back(u"1000" + std::u16string(ToU16(std::to_string(i))));
+            const std::string uin = quillet::bench::ContactUin(i);
+            contacts_.push_back(ToU16(uin));
             Send(i);
-            files_.push_back(quillet::test::NativePath(folder_.path(
-                "HISTORY\\ICQ\\777\\" + std::to_string(1000) + std::to_string(i) + ".TXT")));
+            files_.push_back(
+                quillet::test::NativePath(folder_.path("HISTORY\\ICQ\\777\\" + uin + ".TXT")));
         }
         const auto bytes = quillet::test::ReadBytes(files_.front());
         if (!bytes || bytes->empty()) throw std::runtime_error("the plug-in wrote nothing");
@@ -83,8 +69,7 @@ public:
     }
 
     void Send(std::size_t contact) {
-        TChatMessage message{
-            0, kMessageTime, u"ICQ", contacts_[contact].c_str(), u"Bob", u"777", u"Me", u"hi", 0};
+        TChatMessage message = quillet::bench::MessageFrom(contacts_[contact].c_str());
         TPluginEvent event{quillet::EVENT_MESSAGE_RECEIVED, &message, 0, 0, 0};
         plugin_->HandleEvent(&event);
         if (event.Result != 1) throw std::runtime_error("message not recorded");
@@ -150,40 +135,31 @@ public:
     std::map<std::string, double> microseconds;
 };
 
-const std::vector<std::string> kRatioCases = {"default", "aliases_100", "exclude_10000",
-                                              "history_1GB", "contacts_1000"};
-const std::vector<int> kScales = {10, 1000, 100000};
-
 void PrintSummary(const std::map<std::string, double>& us) {
     const auto time = [&](const std::string& name) {
         const auto found = us.find(name);
         return found == us.end() ? -1.0 : found->second;
     };
-    std::printf("\nRATIO  case               plugin_us   floor_us   ratio\n");
-    for (const std::string& name : kRatioCases) {
-        const double plugin = time("Plugin/" + name);
-        const double floor = time("Floor/" + name);
-        if (plugin < 0 || floor <= 0) continue;
-        std::printf("RATIO  %-16s %10.2f %10.2f %7.2f\n", name.c_str(), plugin, floor,
-                    plugin / floor);
+    std::printf("\n");
+    quillet::bench::PrintRatioHeader();
+    for (const auto& [name, setup] : quillet::bench::kRatioCases) {
+        const double plugin = time("Plugin/" + std::string(name));
+        const double floor = time("Floor/" + std::string(name));
+        if (plugin >= 0 && floor > 0) quillet::bench::PrintRatio(name, plugin, floor);
     }
-    std::printf("\nSCALE  entries    alias_rules_us  exclude_entries_us  floor_us\n");
-    for (const int n : kScales) {
-        std::printf("SCALE  %-9d %15.2f %19.2f %9.2f\n", n,
-                    time("Plugin/aliases_" + std::to_string(n)),
-                    time("Plugin/exclude_" + std::to_string(n)), time("Floor/default"));
+    quillet::bench::PrintScaleHeader();
+    for (const int n : quillet::bench::kScales) {
+        quillet::bench::PrintScale(n, time("Plugin/aliases_" + std::to_string(n)),
+                                   time("Plugin/exclude_" + std::to_string(n)),
+                                   time("Floor/default"));
     }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    RegisterPair("default", {});
-    RegisterPair("aliases_100", {.aliasRules = 100});
-    RegisterPair("exclude_10000", {.excludedEntries = 10000});
-    RegisterPair("history_1GB", {.largeHistory = true});
-    RegisterPair("contacts_1000", {.contacts = 1000});
-    for (const int n : kScales) {
+    for (const auto& [name, setup] : quillet::bench::kRatioCases) RegisterPair(name, setup);
+    for (const int n : quillet::bench::kScales) {
         benchmark::RegisterBenchmark(("Plugin/aliases_" + std::to_string(n)).c_str(), TimePlugin,
                                      CaseSetup{.aliasRules = n})
             ->Unit(benchmark::kMicrosecond);

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_cases.h"
 #include "plugin/main.h"
 
 namespace {
@@ -21,16 +22,9 @@ namespace {
 using quillet::IDAXPlugin;
 using quillet::TChatMessage;
 using quillet::TPluginEvent;
+using quillet::bench::CaseSetup;
 
-constexpr std::uint32_t kMessageTime = 1197036309;  // 7 December 2007, 14:05:09
 double secondsPerMeasurement = 0.5;
-
-struct CaseSetup {
-    int aliasRules = 0;
-    int excludedEntries = 0;
-    int contacts = 1;
-    bool largeHistory = false;
-};
 
 void Fail(const std::string& what) {
     throw std::runtime_error(what + " (error " + std::to_string(GetLastError()) + ")");
@@ -78,12 +72,6 @@ void RemoveTree(const std::string& folder) {
     RemoveDirectoryA(folder.c_str());
 }
 
-std::string NumberedLines(const char* prefix, int count, const char* suffix) {
-    std::string text;
-    for (int i = 0; i < count; ++i) text += prefix + std::to_string(i) + suffix + "\r\n";
-    return text;
-}
-
 std::u16string Wide(const std::string& ascii) {
     return {ascii.begin(), ascii.end()};
 }
@@ -103,16 +91,14 @@ public:
             Fail("cannot copy " + library);
         }
         if (setup.aliasRules > 0) {
-            WriteWhole(folder_ + "aliases.ini",
-                       NumberedLines("nomatch", setup.aliasRules, "==elsewhere"));
+            WriteWhole(folder_ + "aliases.ini", quillet::bench::AliasFileFor(setup));
         }
         if (setup.excludedEntries > 0) {
-            WriteWhole(folder_ + "Exclude.ini",
-                       NumberedLines("someone", setup.excludedEntries, ""));
+            WriteWhole(folder_ + "Exclude.ini", quillet::bench::ExcludeFileFor(setup));
         }
         Load();
         for (int i = 0; i < setup.contacts; ++i) {
-            const std::string uin = "1000" + std::to_string(i);
+            const std::string uin = quillet::bench::ContactUin(i);
             contacts_.push_back(Wide(uin));
             files_.push_back(folder_ + "HISTORY\\ICQ\\777\\" + uin + ".TXT");
             Send(static_cast<std::size_t>(i));
@@ -130,8 +116,7 @@ public:
     MessageBench& operator=(const MessageBench&) = delete;
 
     void Send(std::size_t contact) {
-        TChatMessage message{
-            0, kMessageTime, u"ICQ", contacts_[contact].c_str(), u"Bob", u"777", u"Me", u"hi", 0};
+        TChatMessage message = quillet::bench::MessageFrom(contacts_[contact].c_str());
         TPluginEvent event{quillet::EVENT_MESSAGE_RECEIVED, &message, 0, 0, 0};
         plugin_->HandleEvent(&event);
         if (event.Result != 1) throw std::runtime_error("message not recorded");
@@ -238,27 +223,17 @@ int main(int argc, char** argv) {
     if (argc > 2) secondsPerMeasurement = std::atof(argv[2]);
     const std::string library = argv[1];
     try {
-        const std::pair<const char*, CaseSetup> ratioCases[] = {
-            {"default", {}},
-            {"aliases_100", {.aliasRules = 100}},
-            {"exclude_10000", {.excludedEntries = 10000}},
-            {"history_1GB", {.largeHistory = true}},
-            {"contacts_1000", {.contacts = 1000}},
-        };
-        std::printf("RATIO  case               plugin_us   floor_us   ratio\n");
-        for (const auto& [name, setup] : ratioCases) {
+        quillet::bench::PrintRatioHeader();
+        for (const auto& [name, setup] : quillet::bench::kRatioCases) {
             const Timing t = TimeCase(library, setup);
-            std::printf("RATIO  %-16s %10.2f %10.2f %7.2f\n", name, t.plugin, t.floor,
-                        t.plugin / t.floor);
-            std::fflush(stdout);
+            quillet::bench::PrintRatio(name, t.plugin, t.floor);
         }
-        std::printf("\nSCALE  entries    alias_rules_us  exclude_entries_us  floor_us\n");
-        for (const int n : {10, 1000, 100000}) {
+        quillet::bench::PrintScaleHeader();
+        for (const int n : quillet::bench::kScales) {
             const Timing aliases = TimeCase(library, {.aliasRules = n});
             const Timing excluded = TimeCase(library, {.excludedEntries = n});
-            std::printf("SCALE  %-9d %15.2f %19.2f %9.2f\n", n, aliases.plugin, excluded.plugin,
-                        (aliases.floor + excluded.floor) / 2);
-            std::fflush(stdout);
+            quillet::bench::PrintScale(n, aliases.plugin, excluded.plugin,
+                                       (aliases.floor + excluded.floor) / 2);
         }
     } catch (const std::exception& error) {
         std::fprintf(stderr, "benchmark failed: %s\n", error.what());
