@@ -9,7 +9,6 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -94,20 +93,29 @@ std::string AbsolutePath(const std::string& path) {
     return absolute;
 }
 
+char AsciiUpper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
 // The value of an environment variable in the environment's own charset (UTF-8): the exact
-// name first, then, as Windows names ignore case, any name equal but for ASCII case.
+// name first, then, as Windows names ignore case, any name equal but for ASCII case. One walk
+// through the environment finds both.
 std::optional<std::string> EnvironmentValue(const std::string& name) {
     if (name.empty() || name.find('=') != std::string::npos) return std::nullopt;
-    if (const char* value = std::getenv(name.c_str())) return std::string(value);
-    const int first = std::toupper(static_cast<unsigned char>(name.front()));
+    const char first = AsciiUpper(name.front());
+    const char* equalButForCase = nullptr;
     for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
         // Most names differ in their first letter already; only the others are compared whole.
-        if (std::toupper(static_cast<unsigned char>(**entry)) != first) continue;
-        if (::strncasecmp(*entry, name.c_str(), name.size()) == 0 && (*entry)[name.size()] == '=') {
-            return std::string(*entry + name.size() + 1);
-        }
+        if (AsciiUpper(**entry) != first) continue;
+        // Equal for the name's length, so the entry is at least that long.
+        if (::strncasecmp(*entry, name.c_str(), name.size()) != 0) continue;
+        if ((*entry)[name.size()] != '=') continue;
+        const char* value = *entry + name.size() + 1;
+        if (std::strncmp(*entry, name.c_str(), name.size()) == 0) return std::string(value);
+        if (equalButForCase == nullptr) equalButForCase = value;
     }
-    return std::nullopt;
+    if (equalButForCase == nullptr) return std::nullopt;
+    return std::string(equalButForCase);
 }
 
 std::string NonEmptyVariable(const char* name) {
