@@ -69,6 +69,13 @@ std::string NeutralizeDotSegments(std::string_view value) {
     });
 }
 
+std::string ReplaceControlCharacters(std::string_view value) {
+    std::string safe(value);
+    const auto isControl = [](char c) { return c >= '\x01' && c <= '\x1F'; };
+    std::replace_if(safe.begin(), safe.end(), isControl, '_');
+    return safe;
+}
+
 std::string ProtectDeviceNames(std::string_view path) {
     return ForEachPiece(path, [](std::string_view piece, bool first) {
         return first && IsDrive(piece) ? std::string(piece) : ProtectSegment(piece);

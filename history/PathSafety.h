@@ -13,6 +13,11 @@ namespace quillet {
 // in it. A "\" still makes a folder level.
 std::string NeutralizeDotSegments(std::string_view value);
 
+// An inserted value with every control character (codes 1 to 31) replaced by "_": Windows refuses
+// them in file and folder names, so a contact whose name or identifier holds one (a tab, an
+// escape) could otherwise never have a history file.
+std::string ReplaceControlCharacters(std::string_view value);
+
 // The path with every file or folder name whose part before the first dot is a device name
 // (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, in any case) given an "_" after that part:
 // CON.TXT becomes CON_.TXT. A leading drive ("C:") is left alone.

@@ -1,7 +1,5 @@
 #include "history/uHistorySave.h"
 
-#include <array>
-#include <cstdio>
 #include <utility>
 
 #include "config/StringOps.h"
@@ -19,10 +17,9 @@ constexpr std::string_view kReceivedSeparator = "-------------------------------
 constexpr std::string_view kSentSeparator = "-------------------------------------->-";
 constexpr std::string_view kInvalidFileNameChars = "/:*?\"<>|";
 
+// Clock and calendar fields (0-99) with a leading zero.
 std::string TwoDigits(int value) {
-    std::array<char, 16> digits{};
-    std::snprintf(digits.data(), digits.size(), "%02d", value);
-    return digits.data();
+    return {static_cast<char>('0' + value / 10 % 10), static_cast<char>('0' + value % 10)};
 }
 
 // The time in the user's long time format: hour (12-hour with designator where the locale says
@@ -71,17 +68,25 @@ bool CreateFolders(const std::string& folderPart) {
 
 // Appends the entry to the file, creating the file's folders first when they are missing; false
 // when one cannot be made. The folders are only found missing by the append itself, so a message
-// to a file that exists costs no more than the append.
+// to a file that exists costs no more than the append. Any other failure is the file's own only
+// when its folder exists: a folder part too long for the system, or with a name it refuses, fails
+// the open as well, and is a folder that cannot be made.
 bool AppendCreatingFolders(const std::string& path, const std::string& entry) {
     try {
         platform::AppendToFile(path, entry);
         return true;
     } catch (const platform::SystemError& error) {
-        if (!platform::NamesMissingFolder(error)) throw;
+        if (!platform::NamesMissingFolder(error) && platform::FolderExists(FolderOf(path))) throw;
     }
     if (!CreateFolders(FolderOf(path))) return false;
     platform::AppendToFile(path, entry);
     return true;
+}
+
+// A contact's or the user's value as it may go into a path: no climbing out, no characters that
+// Windows refuses in names.
+std::string SafePathValue(const std::string& value) {
+    return NeutralizeDotSegments(ReplaceControlCharacters(value));
 }
 }  // namespace
 
@@ -94,8 +99,7 @@ std::string ExpandContactMacros(const std::string& pathTemplate, const THistoryR
     std::string result = pathTemplate;
     for (const auto& [macro, value] : macros) {
         if (pathTemplate.find(macro) == std::string::npos) continue;
-        result =
-            ReplaceAllExact(result, macro, NeutralizeDotSegments(platform::WideToAnsi(*value)));
+        result = ReplaceAllExact(result, macro, SafePathValue(platform::WideToAnsi(*value)));
     }
     return result;
 }

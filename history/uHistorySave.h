@@ -37,7 +37,8 @@ private:
 // The template with "%PROTOCOL%", "%CONTACTNAME%", "%UIN%", "%MYUIN%" and "%MYNAME%" (exactly, in
 // upper case) replaced, in that order, by the record's values in the ANSI code page; a macro is
 // replaced only when the incoming template names it. The values are made safe first: a piece
-// of a name that is only dots and blanks cannot climb out of its folder.
+// of a name that is only dots and blanks cannot climb out of its folder, and control characters,
+// which Windows refuses in names, become "_".
 std::string ExpandContactMacros(const std::string& pathTemplate, const THistoryRec& rec);
 
 // The path with "/", ":", "*", "?", '"', "<", ">" and "|" replaced by "_"; when the path begins

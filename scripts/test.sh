@@ -9,6 +9,8 @@ scripts/setup.sh
 cmake --preset native
 cmake --build --preset native
 ctest --preset native
+# The soak: a million messages through one loaded plug-in, open handles and memory flat.
+QUILLET_SOAK_MESSAGES=1000000 build/native/tests/quillet-unit-tests --gtest_filter='Soak.*'
 
 # The core and the unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer, then
 # every fuzz target for a short bounded time (scripts/fuzz.sh 600 for a long run).

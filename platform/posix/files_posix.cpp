@@ -69,17 +69,31 @@ FileDescriptor OpenNative(const std::string& native, int flags) {
 }
 
 // Writes all of `bytes`, going on after short writes; returns 0 or the errno of the failure.
-int WriteAll(int descriptor, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
-        if (written < 0) {
+// `written` counts the bytes that reached the file, also when a later write fails.
+int WriteAll(int descriptor, std::string_view bytes, std::size_t& written) {
+    written = 0;
+    while (written < bytes.size()) {
+        const ssize_t wrote = ::write(descriptor, bytes.data() + written, bytes.size() - written);
+        if (wrote < 0) {
             if (errno == EINTR) continue;
             return errno;
         }
-        if (written == 0) return EIO;
-        bytes.remove_prefix(static_cast<std::size_t>(written));
+        if (wrote == 0) return EIO;
+        written += static_cast<std::size_t>(wrote);
     }
     return 0;
+}
+
+// Cuts the `written` bytes of a failed write (a full disk, a file-size limit) off the end of the
+// file again, so that no part of a history entry stays for the next one to follow.
+void TakeBack(int descriptor, std::size_t written) {
+    struct stat status {};
+    if (written == 0 || ::fstat(descriptor, &status) != 0) return;
+    const auto size = static_cast<std::uintmax_t>(status.st_size);
+    if (size < written) return;
+    // Should this fail too, the error thrown for the write still tells the user.
+    [[maybe_unused]] const int ignored =
+        ::ftruncate(descriptor, static_cast<off_t>(size - written));
 }
 
 // The kind of the Linux file behind a Windows-form path, following links; 0 when there is none.
@@ -91,12 +105,17 @@ mode_t FileKind(const std::string& path) {
 }
 
 // Writes `bytes` to a file opened with `flags` and closes it; throws SystemError naming the step
-// that failed. The bytes are the system's once written: a message is not forced to the disk.
+// that failed, after taking back what a failed write had added. The bytes are the system's once
+// written: a message is not forced to the disk.
 void WriteFile(const std::string& path, int flags, std::string_view bytes) {
     // Without O_NONBLOCK, opening a named pipe would wait for a reader; regular files ignore it.
     FileDescriptor file = OpenNative(NativePathOrThrow("open", path), flags | O_NONBLOCK);
     if (!file.isOpen()) ThrowSystemError("open", path, errno);
-    if (const int error = WriteAll(file.get(), bytes)) ThrowSystemError("write", path, error);
+    std::size_t written = 0;
+    if (const int error = WriteAll(file.get(), bytes, written)) {
+        TakeBack(file.get(), written);
+        ThrowSystemError("write", path, error);
+    }
     if (const int error = file.Close()) ThrowSystemError("close", path, error);
 }
 

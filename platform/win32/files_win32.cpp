@@ -61,6 +61,18 @@ void WriteAll(const FileHandle& file, const std::string& path, std::string_view 
     }
 }
 
+// Writes all of `bytes`, which go to the file from offset `start` on; a write that fails part-way
+// (a full disk) is cut off again before the error goes on, so no part of an entry stays behind.
+void WriteAllOrNothing(const FileHandle& file, const std::string& path, std::string_view bytes,
+                       LARGE_INTEGER start) {
+    try {
+        WriteAll(file, path, bytes);
+    } catch (const SystemError&) {
+        if (SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN)) SetEndOfFile(file.get());
+        throw;
+    }
+}
+
 void CloseChecked(FileHandle& file, const std::string& path) {
     if (!file.Close()) ThrowSystemError("CloseHandle", path, GetLastError());
 }
@@ -104,7 +116,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 void WriteWholeFile(const std::string& path, std::string_view bytes) {
     FileHandle file = OpenShared(path, GENERIC_WRITE, CREATE_ALWAYS);
     if (!file.isOpen()) ThrowSystemError("CreateFileA", path, GetLastError());
-    WriteAll(file, path, bytes);
+    WriteAllOrNothing(file, path, bytes, LARGE_INTEGER{});
     CloseChecked(file, path);
 }
 
@@ -115,10 +127,11 @@ bool NamesMissingFolder(const SystemError& error) {
 void AppendToFile(const std::string& path, std::string_view bytes) {
     FileHandle file = OpenShared(path, GENERIC_WRITE, OPEN_ALWAYS);
     if (!file.isOpen()) ThrowSystemError("CreateFileA", path, GetLastError());
-    if (!SetFilePointerEx(file.get(), LARGE_INTEGER{}, nullptr, FILE_END)) {
+    LARGE_INTEGER end{};
+    if (!SetFilePointerEx(file.get(), LARGE_INTEGER{}, &end, FILE_END)) {
         ThrowSystemError("SetFilePointerEx", path, GetLastError());
     }
-    WriteAll(file, path, bytes);
+    WriteAllOrNothing(file, path, bytes, end);
     CloseChecked(file, path);
 }
 

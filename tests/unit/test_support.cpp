@@ -5,7 +5,9 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
+#include "platform/platform.h"
 #include "plugin/main.h"
 #if !defined(_WIN32)
 #include "platform/posix/environment_cache.h"
@@ -145,6 +147,42 @@ std::string ScopedPluginPath::settingsFile() const {
 
 fs::path BuiltModule() {
     return fs::path(QUILLET_MODULE_FILE);
+}
+
+namespace {
+std::vector<ShownMessage> shownMessages;
+void CatchShownMessage(const std::string& text, const std::string& caption) {
+    shownMessages.push_back({text, caption});
+}
+}  // namespace
+
+HostedPlugin::HostedPlugin() {
+    shownMessages.clear();
+    platform::SetMessageObserver(CatchShownMessage);
+    CreateCorvexPLUGIN(&plugin_, nullptr);
+    if (!plugin_) throw std::runtime_error("the export made no plug-in object");
+}
+
+HostedPlugin::~HostedPlugin() {
+    plugin_->Release();
+    platform::SetMessageObserver(nullptr);
+}
+
+std::int32_t HostedPlugin::Send(const TChatMessage& message, bool received,
+                                std::int32_t hostResult) {
+    TChatMessage copy = message;  // the host's record may be written by nobody but the host
+    TPluginEvent event{received ? EVENT_MESSAGE_RECEIVED : EVENT_MESSAGE_SENT, &copy, 0, 0,
+                       hostResult};
+    plugin_->HandleEvent(&event);
+    return event.Result;
+}
+
+std::vector<ShownMessage> HostedPlugin::TakeShown() {
+    return std::exchange(shownMessages, {});
+}
+
+TChatMessage BobsMessage(const char16_t* text) {
+    return {0, 1197036309, u"ICQ", u"12345", u"Bob", u"777", u"Me", text, 0};
 }
 
 }  // namespace quillet::test

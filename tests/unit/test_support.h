@@ -1,10 +1,14 @@
 // Helpers shared by the unit tests of both builds.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "plugin/main.h"
 
 namespace quillet::test {
 
@@ -73,5 +77,35 @@ private:
 
 // The path of the built plug-in module (Quillet.dll or Quillet.so).
 std::filesystem::path BuiltModule();
+
+// A message box the plug-in showed, caught instead of shown.
+struct ShownMessage {
+    std::string text;
+    std::string caption;
+};
+
+// The plug-in object as the host holds it, made through the library's export, with every message
+// box caught for the test. One at a time: boxes are caught process-wide.
+class HostedPlugin {
+public:
+    HostedPlugin();
+    ~HostedPlugin();
+    HostedPlugin(const HostedPlugin&) = delete;
+    HostedPlugin& operator=(const HostedPlugin&) = delete;
+
+    // Hands `message` over as a received (or sent) message event whose Result the host set to
+    // `hostResult`; returns the Result the plug-in left.
+    std::int32_t Send(const TChatMessage& message, bool received = true,
+                      std::int32_t hostResult = 77);
+    // The boxes shown since the last call.
+    std::vector<ShownMessage> TakeShown();
+
+private:
+    IDAXPlugin* plugin_ = nullptr;
+};
+
+// Bob (12345) writes to the user (777, "Me") over ICQ on 7 December 2007 at 14:05:09 UTC; the
+// texts are literals that live as long as the program.
+TChatMessage BobsMessage(const char16_t* text = u"hi");
 
 }  // namespace quillet::test
