@@ -32,15 +32,6 @@ public:
     std::uint32_t count = 1;  // the host's own
 };
 
-struct ShownMessage {
-    std::string text;
-    std::string caption;
-};
-std::vector<ShownMessage> shownMessages;
-void RecordShownMessage(const std::string& text, const std::string& caption) {
-    shownMessages.push_back({text, caption});
-}
-
 IDAXPlugin* CreatePlugin(IDAXPluginService* service) {
     IDAXPlugin* plugin = nullptr;
     CreateCorvexPLUGIN(&plugin, service);
@@ -110,24 +101,13 @@ TEST(PluginObject, StartUpFillsTheRecordWithTheLibraryPath) {
 
 class MessageEventsTest : public testing::Test {
 protected:
-    void SetUp() override {
-        shownMessages.clear();
-        platform::SetMessageObserver(RecordShownMessage);
-        plugin = CreatePlugin(nullptr);
-    }
-    void TearDown() override {
-        plugin->Release();
-        platform::SetMessageObserver(nullptr);
-    }
     // Sends one message event and returns the Result the plug-in left.
     std::int32_t Send(std::int32_t code, const char16_t* sender, const char16_t* senderName,
                       const char16_t* recipient, std::uint8_t suppressed = 0,
                       std::int32_t hostResult = 77) {
-        TChatMessage message{0,         1197036309, u"ICQ", sender,    senderName,
-                             recipient, u"Me",      u"hi",  suppressed};
-        TPluginEvent event{code, &message, 0, 0, hostResult};
-        plugin->HandleEvent(&event);
-        return event.Result;
+        const TChatMessage message{0,         1197036309, u"ICQ", sender,    senderName,
+                                   recipient, u"Me",      u"hi",  suppressed};
+        return host.Send(message, code == EVENT_MESSAGE_RECEIVED, hostResult);
     }
     std::optional<std::string> History(const std::string& relative) {
         return platform::ReadWholeFile(folder.path("HISTORY\\ICQ\\" + relative));
@@ -136,7 +116,7 @@ protected:
     TempFolder folder;
     ScopedPluginPath pluginPath{folder};
     ScopedEnv timeFormat{"QUILLET_TIME_FORMAT", "HH:mm:ss"};
-    IDAXPlugin* plugin = nullptr;
+    test::HostedPlugin host;
 };
 
 TEST_F(MessageEventsTest, ReceivedAndSentReachTheContactsFile) {
@@ -146,7 +126,7 @@ TEST_F(MessageEventsTest, ReceivedAndSentReachTheContactsFile) {
     ASSERT_TRUE(history);
     EXPECT_EQ(history->find("<-\r\nBob ("), 38u);
     EXPECT_NE(history->find(">-\r\nMe ("), std::string::npos);
-    EXPECT_TRUE(shownMessages.empty());
+    EXPECT_TRUE(host.TakeShown().empty());
 }
 
 TEST_F(MessageEventsTest, SuppressedReceivedMessageIsLeftAlone) {
@@ -165,7 +145,7 @@ TEST_F(MessageEventsTest, ExcludedContactsWriteNothingButCountAsHandled) {
     // Tested on the identifier the host gave, before any alias rule.
     EXPECT_EQ(Send(EVENT_MESSAGE_RECEIVED, u"999", u"Ann", u"777"), 1);
     EXPECT_TRUE(History("777\\12345==x.TXT"));
-    EXPECT_TRUE(shownMessages.empty());
+    EXPECT_TRUE(host.TakeShown().empty());
 }
 
 // The reads of one message share one read of each file, but nothing carries over: every change
@@ -192,24 +172,25 @@ TEST_F(MessageEventsTest, ChangesBetweenMessagesTakeEffectAtTheNextOne) {
         ASSERT_TRUE(written) << step.expected;
         EXPECT_EQ(written->find("hi\r\n\r\n"), written->size() - 6) << step.expected;
     }
-    EXPECT_TRUE(shownMessages.empty());
+    EXPECT_TRUE(host.TakeShown().empty());
 }
 
 TEST_F(MessageEventsTest, OtherCodesChangeNothing) {
     for (std::int32_t code : {0, 2, 3, 4, 5, 7, 15, 18, 100, -1}) {
         TPluginEvent event{code, reinterpret_cast<void*>(0x1234), 5, 6, 42};
-        plugin->HandleEvent(&event);
+        host.Handle(&event);
         EXPECT_EQ(event.Result, 42) << code;
     }
-    plugin->HandleEvent(nullptr);
+    host.Handle(nullptr);
 }
 
 TEST_F(MessageEventsTest, FolderThatCannotBeCreatedShowsOneBoxPerMessage) {
     test::WriteBytes(folder.native("HISTORY"), "a file where the folder should be");
     EXPECT_EQ(Send(EVENT_MESSAGE_RECEIVED, u"12345", u"Bob", u"777"), 1);
     EXPECT_EQ(Send(EVENT_MESSAGE_SENT, u"777", u"Me", u"12345"), 1);
+    const auto shownMessages = host.TakeShown();
     ASSERT_EQ(shownMessages.size(), 2u);
-    for (const ShownMessage& shown : shownMessages) {
+    for (const test::ShownMessage& shown : shownMessages) {
         EXPECT_EQ(shown.text, "Failed write to history");
         EXPECT_EQ(shown.caption, "Error - Quillet");
     }
@@ -219,6 +200,7 @@ TEST_F(MessageEventsTest, FileErrorIsShownWithPathAndReasonAndLaterMessagesWrite
     fs::create_directories(folder.native("HISTORY\\ICQ\\777\\12345.TXT"));
     EXPECT_EQ(Send(EVENT_MESSAGE_RECEIVED, u"12345", u"Bob", u"777", 0, 77), 77);
     EXPECT_EQ(Send(EVENT_MESSAGE_SENT, u"777", u"Me", u"12345", 0, 77), 0);
+    const auto shownMessages = host.TakeShown();
     ASSERT_EQ(shownMessages.size(), 2u);
     EXPECT_EQ(shownMessages[0].caption, "Error - Quillet");
     EXPECT_EQ(shownMessages[0].text.rfind("Failed write to history\n", 0), 0u);
@@ -228,7 +210,7 @@ TEST_F(MessageEventsTest, FileErrorIsShownWithPathAndReasonAndLaterMessagesWrite
     fs::remove(folder.native("HISTORY\\ICQ\\777\\12345.TXT"));
     EXPECT_EQ(Send(EVENT_MESSAGE_RECEIVED, u"12345", u"Bob", u"777"), 1);
     EXPECT_TRUE(History("777\\12345.TXT"));
-    EXPECT_EQ(shownMessages.size(), 2u);
+    EXPECT_TRUE(host.TakeShown().empty());
 }
 
 }  // namespace

@@ -97,6 +97,8 @@ public:
     // `hostResult`; returns the Result the plug-in left.
     std::int32_t Send(const TChatMessage& message, bool received = true,
                       std::int32_t hostResult = 77);
+    // Hands any event over as the host would.
+    void Handle(TPluginEvent* event) { plugin_->HandleEvent(event); }
     // The boxes shown since the last call.
     std::vector<ShownMessage> TakeShown();
 
