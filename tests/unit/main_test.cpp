@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <string>
-#include <vector>
 
 #include "config/u_SimpleAliases.h"
 #include "platform/platform.h"
