@@ -53,7 +53,9 @@ std::u16string_view TrimLevel(std::u16string_view level, bool isLast) {
 // climbs above the root it started from.
 class LevelPath {
 public:
-    explicit LevelPath(std::string root) : path_(std::move(root)) {}
+    LevelPath(std::string root, std::size_t expectedLength) : path_(std::move(root)) {
+        path_.reserve(path_.size() + expectedLength);
+    }
 
     // Adds the levels of a Linux path, empty ones left out.
     void AddNative(std::string_view native) {
@@ -85,7 +87,11 @@ public:
 private:
     void AddLevel(std::u16string_view level) {
         if (level.empty() || level == u".") return;
-        if (level != u"..") return Push(Utf16ToUtf8(level));
+        if (level != u"..") {
+            levelStarts_.push_back(path_.size());
+            path_ += '/';
+            return AppendUtf16AsUtf8(path_, level);
+        }
         if (levelStarts_.empty()) return;
         path_.resize(levelStarts_.back());
         levelStarts_.pop_back();
@@ -122,12 +128,12 @@ std::optional<std::string> NativePath(const std::string& windowsPath) {
     if (rest.size() >= 2 && IsAsciiLetter(rest[0]) && rest[1] == u':') {
         auto folder = DriveFolder(rest[0]);
         if (!folder) return std::nullopt;
-        path.emplace(std::move(*folder));
+        path.emplace(std::move(*folder), wide.size());
         rest.remove_prefix(2);
     } else if (rest.size() >= 2 && IsSeparator(rest[0]) && IsSeparator(rest[1])) {
         return std::nullopt;
     } else {
-        path.emplace(std::string());
+        path.emplace(std::string(), wide.size());
         if (!IsSeparator(rest[0])) path->AddNative(WorkingFolder());
     }
     path->AddWindows(rest);

@@ -123,7 +123,12 @@ std::u16string Utf8ToUtf16(std::string_view text) {
 
 std::string Utf16ToUtf8(std::u16string_view text) {
     std::string out;
-    out.reserve(text.size());
+    AppendUtf16AsUtf8(out, text);
+    return out;
+}
+
+void AppendUtf16AsUtf8(std::string& out, std::u16string_view text) {
+    out.reserve(out.size() + text.size());
     for (std::size_t position = 0; position < text.size();) {
         if (text[position] < 0x80) {  // ASCII, by far the most common, needs no decoding
             out += static_cast<char>(text[position++]);
@@ -133,7 +138,6 @@ std::string Utf16ToUtf8(std::u16string_view text) {
         AppendUtf8(out, point.isUnpairedSurrogate ? kReplacementCharacter : point.value);
         position += point.units;
     }
-    return out;
 }
 
 IconvConverter::IconvConverter(const char* toCharset, const char* fromCharset)

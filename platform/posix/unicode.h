@@ -30,6 +30,8 @@ std::u16string Utf8ToUtf16(std::string_view text);
 
 // UTF-16 to UTF-8; every unpaired surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view text);
+// The same, appended to `out`.
+void AppendUtf16AsUtf8(std::string& out, std::u16string_view text);
 
 // An open iconv conversion descriptor, closed with the object. Output in UTF-32 is always
 // "UTF-32LE", read back with ReadUtf32Le.
