@@ -6,13 +6,11 @@ namespace quillet {
 
 namespace {
 MessageReadScope* activeScope = nullptr;
-unsigned long long lastSerial = 0;
 }  // namespace
 
 MessageReadScope::MessageReadScope() : outermost_(activeScope == nullptr) {
     if (!outermost_) return;
     activeScope = this;
-    serial_ = ++lastSerial;
 }
 
 MessageReadScope::~MessageReadScope() {
@@ -25,10 +23,6 @@ std::optional<std::string> ReadFileForMessage(const std::string& path) {
     const auto kept = files.find(path);
     if (kept != files.end()) return kept->second;
     return files.emplace(path, platform::ReadWholeFile(path)).first->second;
-}
-
-unsigned long long CurrentMessageScope() {
-    return activeScope ? activeScope->serial_ : 0;
 }
 
 void ForgetFileForMessage(const std::string& path) {

@@ -23,19 +23,13 @@ public:
 private:
     friend std::optional<std::string> ReadFileForMessage(const std::string& path);
     friend void ForgetFileForMessage(const std::string& path);
-    friend unsigned long long CurrentMessageScope();
     bool outermost_;
-    unsigned long long serial_ = 0;
     std::map<std::string, std::optional<std::string>> files_;
 };
 
 // The whole content of `path` (Windows form) as platform::ReadWholeFile gives it (nullopt for a
 // missing or unreadable file); inside a scope the first read of a path is kept and returned again.
 std::optional<std::string> ReadFileForMessage(const std::string& path);
-
-// A number that names the scope of the message being handled, different for every message; 0
-// outside a scope. What is derived from the files of one message may be kept under it.
-unsigned long long CurrentMessageScope();
 
 // Drops what the current scope keeps of `path`, for a writer that has just changed the file.
 void ForgetFileForMessage(const std::string& path);

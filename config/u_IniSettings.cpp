@@ -1,13 +1,27 @@
 #include "config/u_IniSettings.h"
 
+#include <map>
+#include <optional>
+#include <utility>
+
 #include "config/IniFile.h"
 #include "config/MessageReadCache.h"
+#include "platform/platform.h"
 #include "plugin/main.h"
 
 namespace quillet {
 
 namespace {
 constexpr std::string_view SettingsSection = "Settings";
+
+// The values looked up in the settings file, for the bytes (and code page) they were looked up
+// in. The file is read for every message; a value is looked up again only when it changed.
+struct LookedUpValues {
+    std::optional<std::string> fileBytes;
+    unsigned codePage = 0;
+    std::map<std::pair<std::string, std::string>, std::string> byKeyAndDefault;
+};
+LookedUpValues lookedUp;
 }  // namespace
 
 std::string IniFileNameFor(std::string_view path) {
@@ -23,10 +37,20 @@ std::string SettingsFileName() {
 }
 
 std::string ReadSetting(std::string_view key, std::string_view defaultValue) {
-    const auto bytes = ReadFileForMessage(SettingsFileName());
-    std::string value = ReadIniTextAnsi(bytes.value_or(std::string()), SettingsSection, key,
-                                        defaultValue, SettingsReadBufferSize);
-    return value.empty() ? std::string(defaultValue) : value;
+    auto bytes = ReadFileForMessage(SettingsFileName());
+    const unsigned codePage = platform::AnsiCodePage();
+    if (bytes != lookedUp.fileBytes || codePage != lookedUp.codePage) {
+        lookedUp = {std::move(bytes), codePage, {}};
+    }
+    auto [entry, isNew] =
+        lookedUp.byKeyAndDefault.try_emplace({std::string(key), std::string(defaultValue)});
+    if (isNew) {
+        const std::string value =
+            ReadIniTextAnsi(lookedUp.fileBytes.value_or(std::string()), SettingsSection, key,
+                            defaultValue, SettingsReadBufferSize);
+        entry->second = value.empty() ? std::string(defaultValue) : value;
+    }
+    return entry->second;
 }
 
 void WriteSetting(std::string_view key, std::string_view value) {

@@ -132,6 +132,7 @@ void LoadAliases(const std::string& libraryPath) {
 
 std::string ApplyAliases(const std::string& text) {
     const std::vector<std::string>& upperFrom = RulesInForce();
+    if (AliasFromList.empty()) return text;
     std::string result = text;
     // A rule whose left text does not occur leaves the text as it is; only a rule that matches
     // builds a new text, and only then does the upper-case form for the next rules change.
