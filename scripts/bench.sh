@@ -21,6 +21,7 @@ if [[ "$which" == all || "$which" == wine ]]; then
   cmake --build "$root/win32" -j2 --target quillet-win32-bench Quillet
   export WINEPREFIX="${WINEPREFIX:-$PWD/build/wineprefix}" WINEDEBUG=-all \
     WINEDLLOVERRIDES="mscoree=d;mshtml=d"
+  [[ -d "$WINEPREFIX" ]] || scripts/setup.sh  # Wine and the project's prefix
   # Every file operation under Wine is a round trip to wineserver. With the program and the
   # server on one core the trip costs a fraction of a wake-up across cores, and the figures stay
   # the same from run to run; both sides of each ratio run under the same conditions.
