@@ -10,9 +10,9 @@ namespace quillet {
 // `libraryPath`. A missing file, or one that cannot be read, leaves both lists empty.
 void LoadAliases(const std::string& libraryPath);
 
-// Reloads the rules from beside PluginPath (within one message, only for its first call: both
-// passes of a message apply the same rules) and applies each, in file order, to `text`: every occurrence of its left text
-// (ignoring letter case) becomes its right text.
+// Reloads the rules from "aliases.ini" beside PluginPath into AliasFromList and AliasToList and
+// applies each, in file order, to `text`: every occurrence of its left text (ignoring letter
+// case) becomes its right text. Both passes of one message read the same bytes of the file.
 std::string ApplyAliases(const std::string& text);
 
 // Refills the rule lists and ExcludeList from the plug-in's folder (at start-up and after the
