@@ -136,8 +136,9 @@ void CodePage::BuildTables() {
 }
 
 bool CodePage::IsPlainAscii(std::string_view bytes) const {
-    return asciiUnchanged_ &&
-           std::all_of(bytes.begin(), bytes.end(), [](char byte) { return static_cast<unsigned char>(byte) < 0x80; });
+    return asciiUnchanged_ && std::all_of(bytes.begin(), bytes.end(), [](char byte) {
+               return static_cast<unsigned char>(byte) < 0x80;
+           });
 }
 
 bool CodePage::IsPlainAscii(std::u16string_view text) const {

@@ -50,7 +50,7 @@ private:
     unsigned number_;
     std::string charset_;
     bool singleByte_ = true;
-    bool asciiUnchanged_ = false;  // bytes 0x00-0x7F stand for U+0000-U+007F
+    bool asciiUnchanged_ = false;                  // bytes 0x00-0x7F stand for U+0000-U+007F
     std::array<char16_t, 256> characters_{};       // single-byte: the character of each byte
     std::array<bool, 256> leadBytes_{};            // multi-byte: bytes that start a longer sequence
     std::array<unsigned char, 256> upperBytes_{};  // the upper-case byte of each byte

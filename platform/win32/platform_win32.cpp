@@ -117,8 +117,8 @@ std::string ComparisonKey(std::string_view text) {
     constexpr DWORD kFlags = LCMAP_SORTKEY | NORM_IGNORECASE;
     const int length = ApiLength(text.size());
     if (length == 0) return {};
-    const int size = LCMapStringA(LOCALE_USER_DEFAULT, kFlags, NarrowPointer(text), length,
-                                  nullptr, 0);
+    const int size =
+        LCMapStringA(LOCALE_USER_DEFAULT, kFlags, NarrowPointer(text), length, nullptr, 0);
     if (size <= 0) return std::string(text);  // no key to be had: the text stands for itself
     std::string key(static_cast<std::size_t>(size), '\0');
     LCMapStringA(LOCALE_USER_DEFAULT, kFlags, NarrowPointer(text), length, key.data(), size);
@@ -247,6 +247,8 @@ std::string LastLoadError() {
     return LastLoadErrorText();
 }
 
-void UseUtf8Console() { SetConsoleOutputCP(CP_UTF8); }
+void UseUtf8Console() {
+    SetConsoleOutputCP(CP_UTF8);
+}
 
 }  // namespace platform
