@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <utility>
@@ -19,6 +20,13 @@ namespace fs = std::filesystem;
 
 namespace {
 std::atomic<unsigned> folderCounter{0};
+
+// A number of this test process's own, so that processes running side by side (ctest -j) try
+// different folder names from the first.
+unsigned ProcessTag() {
+    static const unsigned tag = std::random_device{}();
+    return tag;
+}
 
 void SetEnv(const std::string& name, const std::optional<std::string>& value) {
 #if defined(_WIN32)
@@ -38,7 +46,7 @@ TempFolder::TempFolder() {
     const auto base = fs::temp_directory_path();
     for (;;) {
         std::ostringstream name;
-        name << "quillet-test-" << std::rand() << "-" << folderCounter++;
+        name << "quillet-test-" << ProcessTag() << "-" << folderCounter++;
         root_ = base / name.str();
         if (fs::create_directory(root_)) break;
     }
