@@ -4,8 +4,10 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 
+#include "plugin/u_plugin_info.h"
 #include "plugin/u_plugin_msg.h"
 
 namespace quillet::bench {
@@ -58,6 +60,14 @@ inline std::string ContactUin(int contact) {
 // The received message every case sends to a contact.
 inline TChatMessage MessageFrom(const char16_t* contactUin) {
     return {0, kMessageTime, u"ICQ", contactUin, u"Bob", u"777", u"Me", u"hi", 0};
+}
+
+// Hands that message to the plug-in as a received-message event; throws unless it was recorded.
+inline void SendReceived(IDAXPlugin& plugin, const char16_t* contactUin) {
+    TChatMessage message = MessageFrom(contactUin);
+    TPluginEvent event{EVENT_MESSAGE_RECEIVED, &message, 0, 0, 0};
+    plugin.HandleEvent(&event);
+    if (event.Result != 1) throw std::runtime_error("message not recorded");
 }
 
 inline void PrintRatioHeader() {

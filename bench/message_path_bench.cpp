@@ -22,8 +22,6 @@
 namespace {
 
 using quillet::IDAXPlugin;
-using quillet::TChatMessage;
-using quillet::TPluginEvent;
 using quillet::bench::CaseSetup;
 using quillet::test::TempFolder;
 
@@ -69,10 +67,7 @@ public:
     }
 
     void Send(std::size_t contact) {
-        TChatMessage message = quillet::bench::MessageFrom(contacts_[contact].c_str());
-        TPluginEvent event{quillet::EVENT_MESSAGE_RECEIVED, &message, 0, 0, 0};
-        plugin_->HandleEvent(&event);
-        if (event.Result != 1) throw std::runtime_error("message not recorded");
+        quillet::bench::SendReceived(*plugin_, contacts_[contact].c_str());
     }
 
     void AppendFloor(std::size_t contact) {
@@ -96,23 +91,18 @@ private:
     std::string entry_;
 };
 
-void TimePlugin(benchmark::State& state, CaseSetup setup) {
+// Times one step of the bench (a message or the floor's append), to each contact in turn.
+template <void (MessageBench::*step)(std::size_t)>
+void TimeStep(benchmark::State& state, CaseSetup setup) {
     MessageBench bench(setup);
     std::size_t next = 0;
     for (auto _ : state) {
-        bench.Send(next);
+        (bench.*step)(next);
         next = (next + 1) % bench.contacts();
     }
 }
-
-void TimeFloor(benchmark::State& state, CaseSetup setup) {
-    MessageBench bench(setup);
-    std::size_t next = 0;
-    for (auto _ : state) {
-        bench.AppendFloor(next);
-        next = (next + 1) % bench.contacts();
-    }
-}
+constexpr auto TimePlugin = TimeStep<&MessageBench::Send>;
+constexpr auto TimeFloor = TimeStep<&MessageBench::AppendFloor>;
 
 void RegisterPair(const std::string& name, CaseSetup setup) {
     benchmark::RegisterBenchmark(("Plugin/" + name).c_str(), TimePlugin, setup)

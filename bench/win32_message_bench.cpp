@@ -20,7 +20,6 @@
 namespace {
 
 using quillet::IDAXPlugin;
-using quillet::TChatMessage;
 using quillet::TPluginEvent;
 using quillet::bench::CaseSetup;
 
@@ -116,10 +115,7 @@ public:
     MessageBench& operator=(const MessageBench&) = delete;
 
     void Send(std::size_t contact) {
-        TChatMessage message = quillet::bench::MessageFrom(contacts_[contact].c_str());
-        TPluginEvent event{quillet::EVENT_MESSAGE_RECEIVED, &message, 0, 0, 0};
-        plugin_->HandleEvent(&event);
-        if (event.Result != 1) throw std::runtime_error("message not recorded");
+        quillet::bench::SendReceived(*plugin_, contacts_[contact].c_str());
     }
 
     void AppendFloor(std::size_t contact) {
