@@ -1,28 +1,38 @@
 #include "config/u_IniSettings.h"
 
-#include <map>
 #include <optional>
 #include <utility>
 
 #include "config/IniFile.h"
-#include "config/MessageReadCache.h"
+#include "config/PluginGlobals.h"
 #include "platform/platform.h"
-#include "plugin/main.h"
 
 namespace quillet {
 
 namespace {
 constexpr std::string_view SettingsSection = "Settings";
 
-// The values looked up in the settings file, for the bytes (and code page) they were looked up
-// in. The file is read for every message; a value is looked up again only when it changed.
-struct LookedUpValues {
-    std::optional<std::string> fileBytes;
-    unsigned codePage = 0;
-    std::map<std::pair<std::string, std::string>, std::string> byKeyAndDefault;
-};
-LookedUpValues lookedUp;
+// The value of `key` in the settings file's bytes, or `defaultValue` for a missing or empty one.
+std::string SettingFromBytes(std::string_view fileBytes, std::string_view key,
+                             std::string_view defaultValue) {
+    std::string value =
+        ReadIniTextAnsi(fileBytes, SettingsSection, key, defaultValue, SettingsReadBufferSize);
+    return value.empty() ? std::string(defaultValue) : value;
+}
 }  // namespace
+
+SettingsValues SettingsValues::FromFileBytes(std::string_view fileBytes) {
+    SettingsValues values;
+    for (const SettingSpec& spec : SettingsTable) {
+        values.Set(spec.setting, SettingFromBytes(fileBytes, spec.key, spec.defaultValue));
+    }
+    return values;
+}
+
+void SettingsValues::Set(Setting setting, std::string value) {
+    if (value.empty()) value = SpecOf(setting).defaultValue;
+    values_[static_cast<std::size_t>(setting)] = std::move(value);
+}
 
 std::string IniFileNameFor(std::string_view path) {
     const auto lastSeparator = path.find_last_of("\\:");
@@ -37,26 +47,13 @@ std::string SettingsFileName() {
 }
 
 std::string ReadSetting(std::string_view key, std::string_view defaultValue) {
-    auto bytes = ReadFileForMessage(SettingsFileName());
-    const unsigned codePage = platform::AnsiCodePage();
-    if (bytes != lookedUp.fileBytes || codePage != lookedUp.codePage) {
-        lookedUp = {std::move(bytes), codePage, {}};
-    }
-    auto [entry, isNew] =
-        lookedUp.byKeyAndDefault.try_emplace({std::string(key), std::string(defaultValue)});
-    if (isNew) {
-        const std::string value =
-            ReadIniTextAnsi(lookedUp.fileBytes.value_or(std::string()), SettingsSection, key,
-                            defaultValue, SettingsReadBufferSize);
-        entry->second = value.empty() ? std::string(defaultValue) : value;
-    }
-    return entry->second;
+    const std::optional<std::string> bytes = platform::ReadWholeFile(SettingsFileName());
+    return SettingFromBytes(bytes.value_or(std::string()), key, defaultValue);
 }
 
 void WriteSetting(std::string_view key, std::string_view value) {
     const std::string fileName = SettingsFileName();
     const std::string failure = "Unable to write to " + fileName;
-    ForgetFileForMessage(fileName);
     try {
         if (!WriteIniStringA(fileName, SettingsSection, key, value)) {
             throw SettingsWriteError(failure);

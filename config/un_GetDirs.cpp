@@ -5,7 +5,7 @@
 #include "config/StringOps.h"
 #include "config/u_IniSettings.h"
 #include "platform/platform.h"
-#include "plugin/main.h"
+#include "config/PluginGlobals.h"
 
 namespace quillet {
 
@@ -51,12 +51,18 @@ std::int32_t GetSpecialFolder(std::int32_t folderId, std::string& path) {
 }
 
 std::string ExpandFolderMacros(const std::string& pathTemplate) {
+    const SettingSpec& custom = SpecOf(Setting::PathFolderCustom);
+    return ExpandFolderMacros(pathTemplate, ReadSetting(custom.key, custom.defaultValue),
+                              PluginPath);
+}
+
+std::string ExpandFolderMacros(const std::string& pathTemplate, const std::string& customFolder,
+                               const std::string& pluginPath) {
     std::string text = ExpandEnvVars(UpperCaseAsciiLetters(pathTemplate));
-    const std::string customFolder = ReadSetting("PathFolderCustom", "C:\\");
     const FolderMacro macros[] = {
         {"%CUSTOM%", [&] { return customFolder; }},
         {"%DAX PATH%", [] { return FolderOf(platform::HostProgramPath()); }},
-        {"%QUILLET PATH%", [] { return FolderOf(PluginPath); }},
+        {"%QUILLET PATH%", [&] { return FolderOf(pluginPath); }},
         {"%WINDOWS%", [] { return GetWindowsDir(); }},
         {"%DESKTOP%", [] { return SpecialFolderOrEmpty(CSIDL_DESKTOP); }},
         {"%PROGRAM FILES%", [] { return SpecialFolderOrEmpty(CSIDL_PROGRAM_FILES); }},

@@ -1,6 +1,7 @@
 // The whole composition of a history file's path from hostile settings, alias rules and
 // message fields: ExpandFolderMacros, ExpandContactMacros, two alias passes, CleanFileName and
-// the device-name rule, as HistoryFilePath does it with the files beside the plug-in.
+// the device-name rule, as HistoryFilePath does it with the context of the files beside the
+// plug-in.
 // Input fields: the first (its first byte is the mode, the rest PathFolder1 in the hostile
 // mode), PathFolder2, PathFile1, PathFileExt, the aliases file, protocol, contact identifier,
 // contact name, own identifier, own name.
@@ -10,7 +11,9 @@
 // fuzzed rules (an input with a rule that lengthens text is skipped, see HasGrowingRule).
 // Invariants checked on every input, in both modes:
 //  - no crash, no hang;
-//  - the path is a fixed point of CleanFileName and of the device-name rule.
+//  - the path is a fixed point of CleanFileName and of the device-name rule;
+//  - the context kept from the previous input gives the path that one made afresh from the
+//    files gives.
 // Containment, checked when the mode byte is even: PathFolder1 is "%QUILLET PATH%", the other
 // three templates keep only letters, digits, blanks, "_", "-", "\" and the five contact macros,
 // and there are no alias rules. Then the only text that can bring a dot into the path below
@@ -23,8 +26,10 @@
 // doing, not a value's.
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <string>
 
+#include "config/PluginGlobals.h"
 #include "fuzz_support.h"
 #include "history/PathSafety.h"
 #include "history/uHistorySave.h"
@@ -104,7 +109,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     rec.MyUIN = platform::AnsiToWide(fields[8]);
     rec.MyName = platform::AnsiToWide(fields[9]);
 
-    const std::string path = quillet::HistoryFilePath(rec);
+    const quillet::MessageContext context = quillet::BuildMessageContext(quillet::PluginPath, {});
+    const std::string path = quillet::HistoryFilePath(context, rec);
+    quillet::MessageContext fresh = context;
+    const auto settingsBytes = platform::ReadWholeFile(quillet::SettingsFileName());
+    fresh.settings = quillet::SettingsValues::FromFileBytes(settingsBytes.value_or(""));
+    fresh.aliases = std::make_shared<const quillet::AliasRules>(quillet::ParseAliasRules(
+        platform::ReadWholeFile(quillet::AliasesFileName(quillet::PluginPath))));
+    Check(quillet::HistoryFilePath(fresh, rec) == path, "the kept context is a fresh one", path);
     Check(quillet::CleanFileName(path) == path, "the path is clean", path);
     Check(quillet::ProtectDeviceNames(path) == path, "the path has no device names", path);
     if (!hostile) CheckContained(path, quillet::CleanFileName(folder.pluginForm()));

@@ -4,16 +4,18 @@
 // Invariants checked:
 //  - no crash, no hang, however the lines end (CR, LF, CR LF, NUL bytes, no final break);
 //  - no line that SplitLines returns holds a CR, LF or NUL;
-//  - every line of the exclusion file excludes a contact of that identifier (and of that name);
+//  - every line of the exclusion file excludes a contact of that identifier (and of that name),
+//    through the index a message's context holds;
 //  - applying the rules gives the same result twice (the reader keeps no state between calls),
 //    and with an empty rules file the text comes back unchanged.
 #include <cstdint>
 #include <string>
 
+#include "config/MessageContext.h"
+#include "config/PluginGlobals.h"
 #include "config/StringOps.h"
 #include "config/u_SimpleAliases.h"
 #include "fuzz_support.h"
-#include "plugin/main.h"
 
 namespace {
 using quillet::fuzz::Check;
@@ -32,9 +34,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               "a line holds no line break or NUL", line);
     }
     quillet::ReloadLists();
+    const auto context = quillet::BuildMessageContext(quillet::PluginPath, quillet::ExcludeList);
     for (const std::string& line : lines) {
-        Check(quillet::IsExcluded(line, "\x01"), "each listed identifier is excluded", line);
-        Check(quillet::IsExcluded("\x01", line), "each listed name is excluded", line);
+        Check(quillet::IsExcluded(*context.exclusions, line, "\x01"),
+              "each listed identifier is excluded", line);
+        Check(quillet::IsExcluded(*context.exclusions, "\x01", line),
+              "each listed name is excluded", line);
     }
 
     const std::string once = quillet::ApplyAliases(fields[2]);

@@ -2,8 +2,8 @@
 
 #include <utility>
 
+#include "config/PluginGlobals.h"
 #include "config/StringOps.h"
-#include "config/u_IniSettings.h"
 #include "config/u_SimpleAliases.h"
 #include "config/un_GetDirs.h"
 #include "history/DateTime.h"
@@ -116,15 +116,13 @@ std::string CleanFileName(const std::string& path) {
     return result;
 }
 
-std::string HistoryFilePath(const THistoryRec& rec) {
-    const std::string folder1 = ReadSetting("PathFolder1", "%QUILLET PATH%");
-    const std::string folder2 = ReadSetting("PathFolder2", "History");
-    const std::string file = ReadSetting("PathFile1", "%PROTOCOL%\\%MYUIN%\\%UIN%");
-    const std::string extension = ReadSetting("PathFileExt", "txt");
-    std::string path = folder1 + "\\" + folder2 + "\\" + file + "." + extension;
-    path = ExpandFolderMacros(path);
+std::string HistoryFilePath(const MessageContext& context, const THistoryRec& rec) {
+    const SettingsValues& settings = context.settings;
+    std::string path = settings[Setting::PathFolder1] + "\\" + settings[Setting::PathFolder2] +
+                       "\\" + settings[Setting::PathFile1] + "." + settings[Setting::PathFileExt];
+    path = ExpandFolderMacros(path, settings[Setting::PathFolderCustom], context.pluginPath);
     path = ExpandContactMacros(path, rec);
-    path = ApplyAliases(ApplyAliases(path));
+    path = ApplyAliases(*context.aliases, ApplyAliases(*context.aliases, path));
     return ProtectDeviceNames(CleanFileName(path));
 }
 
@@ -142,16 +140,15 @@ std::string FormatHistoryEntry(const THistoryRec& rec, const platform::TimeForma
     return entry;
 }
 
-bool SaveHistory(THistoryRec rec) {
-    const std::string path = HistoryFilePath(rec);
+bool SaveHistory(const MessageContext& context, const THistoryRec& rec) {
     // The whole entry is built first and written with one write, so a failure leaves no part
     // of it behind wherever the system allows.
-    const std::string entry = FormatHistoryEntry(rec, platform::UserTimeFormat());
-    try {
-        return AppendCreatingFolders(path, entry);
-    } catch (const platform::SystemError& error) {
-        throw HistoryWriteError(path, error.what());
-    }
+    return AppendCreatingFolders(HistoryFilePath(context, rec),
+                                 FormatHistoryEntry(rec, context.timeFormat));
+}
+
+bool SaveHistory(THistoryRec rec) {
+    return SaveHistory(BuildMessageContext(PluginPath, ExcludeList), rec);
 }
 
 }  // namespace quillet

@@ -1,9 +1,9 @@
 // Unit uHistorySave: the history writer, its contact macros and file-name cleaning.
 #pragma once
 
-#include <stdexcept>
 #include <string>
 
+#include "config/MessageContext.h"
 #include "platform/platform.h"
 
 namespace quillet {
@@ -22,18 +22,6 @@ struct THistoryRec {
     bool Outgoing = false;
 };
 
-// The history file could not be created, opened or written after its folders existed. Carries
-// the file's path and the system's reason.
-class HistoryWriteError : public std::runtime_error {
-public:
-    HistoryWriteError(std::string path, const std::string& reason)
-        : std::runtime_error(reason), path_(std::move(path)) {}
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
 // The template with "%PROTOCOL%", "%CONTACTNAME%", "%UIN%", "%MYUIN%" and "%MYNAME%" (exactly, in
 // upper case) replaced, in that order, by the record's values in the ANSI code page; a macro is
 // replaced only when the incoming template names it. The values are made safe first: a piece
@@ -46,16 +34,22 @@ std::string ExpandContactMacros(const std::string& pathTemplate, const THistoryR
 // Cleaning a cleaned path changes nothing.
 std::string CleanFileName(const std::string& path);
 
-// The full path of the record's history file: the four path settings joined, folder macros,
-// contact macros, two alias passes, cleaning, and the device-name rule.
-std::string HistoryFilePath(const THistoryRec& rec);
+// The full path of the record's history file under the context's settings and rules: the four
+// path settings joined, folder macros, contact macros, two alias passes, cleaning, and the
+// device-name rule. Creates no folder and touches no file, so it also tells where a message
+// would go under values not yet saved.
+std::string HistoryFilePath(const MessageContext& context, const THistoryRec& rec);
 
 // The four-line entry, CR LF after each line, in the ANSI code page.
 std::string FormatHistoryEntry(const THistoryRec& rec, const platform::TimeFormat& timeFormat);
 
-// Appends the record's entry to its history file, creating the missing folders outermost
-// first. False when a folder cannot be created (nothing is then opened or written); throws
-// HistoryWriteError when the file cannot be opened or written (the file is closed either way).
+// Appends the record's entry to the file HistoryFilePath names, creating the missing folders
+// outermost first. False when a folder cannot be created (nothing is then opened or written);
+// throws platform::SystemError, whose path is the history file's, when the file cannot be
+// opened or written (the file is closed either way, and keeps no part of the entry).
+bool SaveHistory(const MessageContext& context, const THistoryRec& rec);
+
+// The same with the context of the library's PluginPath and ExcludeList, built for this call.
 bool SaveHistory(THistoryRec rec);
 
 }  // namespace quillet

@@ -16,25 +16,33 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
-
-// <windows.h> defines FreeModule as a macro for FreeLibrary, which would rename ours.
-#ifdef FreeModule
-#undef FreeModule
-#endif
 
 namespace platform {
 
-// A failed operating-system call: the message names the operation and the file and ends with the
-// system's own reason; code() is the system's error number (GetLastError or errno).
+// A failed operating-system call, as data: the call that failed, the file or object it was given,
+// the system's error number (GetLastError or errno) and the system's own wording of it ("Access
+// denied."). What a user sees is composed from these parts where it is shown; what() joins them
+// for diagnostics only, and nothing reads them back out of it.
 class SystemError : public std::runtime_error {
 public:
-    SystemError(const std::string& message, std::uint32_t code)
-        : std::runtime_error(message), code_(code) {}
+    SystemError(std::string operation, std::string path, std::uint32_t code, std::string reason)
+        : std::runtime_error(operation + " " + path + ": " + reason),
+          operation_(std::move(operation)),
+          path_(std::move(path)),
+          code_(code),
+          reason_(std::move(reason)) {}
+    const std::string& operation() const { return operation_; }
+    const std::string& path() const { return path_; }
     std::uint32_t code() const { return code_; }
+    const std::string& reason() const { return reason_; }
 
 private:
+    std::string operation_;
+    std::string path_;
     std::uint32_t code_;
+    std::string reason_;
 };
 
 // True when the error says that a folder the path runs through does not exist
@@ -62,6 +70,11 @@ bool EqualIgnoreCase(std::u16string_view a, std::u16string_view b);
 // are equal, so a text is found among many by one lookup (LCMapString's sort key with
 // NORM_IGNORECASE).
 std::string ComparisonKey(std::string_view text);
+
+// The user's locale as a number (the LCID of LOCALE_USER_DEFAULT). Comparisons ignoring case and
+// comparison keys follow it, so whatever keeps their results keeps it too. Natively letter case
+// follows Unicode alone and this is always 0.
+std::uint32_t UserLocale();
 
 // The text with every letter upper-cased as the user's locale defines it (CharUpperBuff). The
 // result has the same length as the input, byte for byte, so positions found in it hold in the
@@ -150,18 +163,5 @@ void SetMessageObserver(MessageObserver observer);
 
 // Asks the shell to open a web address with the user's browser (ShellExecuteA "open", show 5).
 void OpenWebAddress(const std::string& address);
-
-// ---- Loadable modules (used by hosts) ---------------------------------------------------------
-
-// Loads a library by a path in the operating system's own form (LoadLibrary / dlopen); null on
-// failure, with the system's reason in LastLoadError().
-void* LoadModule(const std::string& path);
-void* FindExport(void* module, const char* name);
-void FreeModule(void* module);
-std::string LastLoadError();
-
-// Makes the console show the UTF-8 a host program prints (Windows consoles start in an OEM code
-// page); terminals elsewhere take UTF-8 already.
-void UseUtf8Console();
 
 }  // namespace platform

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <exception>
 
-#include "config/MessageReadCache.h"
+#include "config/MessageContext.h"
 #include "config/u_SimpleAliases.h"
 #include "history/DateTime.h"
 #include "history/uHistorySave.h"
@@ -14,10 +14,6 @@ namespace quillet {
 
 const std::u16string PluginName = u"Quillet";
 const std::u16string PluginAuthor = u"Ostrel software";
-std::string PluginPath;
-std::vector<std::string> ExcludeList;
-std::vector<std::string> AliasFromList;
-std::vector<std::string> AliasToList;
 
 namespace {
 constexpr const char* kErrorCaption = "Error - Quillet";
@@ -47,25 +43,30 @@ THistoryRec BuildHistoryRec(const TChatMessage& message, bool received) {
     return rec;
 }
 
+// The box for a history file that cannot be written: what failed, the file, and the system's
+// reason in its own words.
+std::string FailedWriteText(const platform::SystemError& error) {
+    return std::string(kFailedWrite) + "\n" + error.path() + "\n" + error.reason();
+}
+
 // Writes the message unless its contact is excluded. A folder that cannot be created is told
 // to the user and the message counts as handled; a file that cannot be written is told with
 // its path and the system's reason, and Result keeps the value it had (0 for a sent message,
 // the host's own for a received one). Either way the next message tries again. The settings
-// file and the alias rules are read once for the message, however often its path asks for them.
+// file and the alias rules are read once, into the message's context, when the message arrives.
 void RecordMessage(TPluginEvent& event, bool received) {
     if (!event.Data) return;
-    const MessageReadScope readOncePerMessage;
     const auto& message = *static_cast<const TChatMessage*>(event.Data);
     if (received && message.Suppressed != 0) return;
     if (!received) event.Result = 0;
     const THistoryRec rec = BuildHistoryRec(message, received);
-    if (!IsExcluded(platform::WideToAnsi(rec.ContactUIN), platform::WideToAnsi(rec.ContactName))) {
+    const MessageContext context = BuildMessageContext(PluginPath, ExcludeList);
+    if (!IsExcluded(*context.exclusions, platform::WideToAnsi(rec.ContactUIN),
+                    platform::WideToAnsi(rec.ContactName))) {
         try {
-            if (!SaveHistory(rec)) platform::ShowMessage(kFailedWrite, kErrorCaption);
-        } catch (const HistoryWriteError& error) {
-            platform::ShowMessage(
-                std::string(kFailedWrite) + "\n" + error.path() + "\n" + error.what(),
-                kErrorCaption);
+            if (!SaveHistory(context, rec)) platform::ShowMessage(kFailedWrite, kErrorCaption);
+        } catch (const platform::SystemError& error) {
+            platform::ShowMessage(FailedWriteText(error), kErrorCaption);
             return;
         } catch (const std::exception& error) {
             platform::ShowMessage(std::string(kFailedWrite) + "\n" + error.what(), kErrorCaption);

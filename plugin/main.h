@@ -1,12 +1,12 @@
-// Unit main: the library's export, the plug-in object and the process-wide state every other
-// unit relies on.
+// Unit main: the library's export and the plug-in object. The process-wide values every other
+// unit relies on (PluginPath, the three lists, the version) are declared in config/PluginGlobals.h.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <string>
-#include <vector>
 
+#include "config/PluginGlobals.h"
 #include "plugin/u_plugin_info.h"
 #include "plugin/u_plugin_msg.h"
 
@@ -15,20 +15,6 @@ namespace quillet {
 // Handed to the host in the information record; live as long as the library.
 extern const std::u16string PluginName;    // "Quillet"
 extern const std::u16string PluginAuthor;  // "Ostrel software"
-
-// The plug-in's own version, 0.8: reported to the host and shown by the options dialog.
-inline constexpr std::uint16_t PluginVersionMajor = 0;
-inline constexpr std::uint16_t PluginVersionMinor = 8;
-
-// Full path of the library file in the ANSI code page; set at every start-up, empty before.
-// The settings file, the list files and the Languages folder are all found beside it.
-extern std::string PluginPath;
-
-// The lines of "Exclude.ini", in file order (loaded at start-up and after the options dialog).
-extern std::vector<std::string> ExcludeList;
-// The alias rules of "aliases.ini": entry i of both lists is rule i.
-extern std::vector<std::string> AliasFromList;
-extern std::vector<std::string> AliasToList;
 
 // The one plug-in object the host holds.
 class TDaxPlugin final : public IDAXPlugin {

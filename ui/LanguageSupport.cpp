@@ -6,14 +6,12 @@
 #include "config/IniFile.h"
 #include "config/u_IniSettings.h"
 #include "platform/platform.h"
-#include "plugin/main.h"
+#include "config/PluginGlobals.h"
 
 namespace quillet {
 
 namespace {
 
-constexpr std::u16string_view TranslateSection = u"Translate";
-constexpr std::u16string_view CurLangKey = u"CurLang";
 constexpr std::u16string_view DictSection = u"Dict";
 constexpr std::u16string_view Ellipsis = u"...";
 constexpr std::u16string_view LineMark = u"/n";
@@ -144,7 +142,7 @@ std::string LanguagesFolder() {
 
 void LoadCurrentLanguage() {
     try {
-        std::u16string stored = ReadIniStringW(SettingsFileName(), TranslateSection, CurLangKey,
+        std::u16string stored = ReadIniStringW(SettingsFileName(), LanguageSection, LanguageKey,
                                                BuiltInLanguage, SettingsReadBufferSize);
         SetCurrentLanguage(stored.empty() ? std::u16string(BuiltInLanguage) : std::move(stored));
     } catch (const std::exception&) {
@@ -157,7 +155,7 @@ bool StoreCurrentLanguage() {
     const std::u16string& language = CurrentLanguage();
     try {
         if (!FitsAnsiCodePage(language) && !MakeUtf16Le(fileName)) return false;
-        return WriteIniStringW(fileName, TranslateSection, CurLangKey, language);
+        return WriteIniStringW(fileName, LanguageSection, LanguageKey, language);
     } catch (const IniLineBreakError&) {
         return false;  // a name with a line break cannot be an entry of the file
     }

@@ -5,7 +5,7 @@
 
 #include "config/u_IniSettings.h"
 #include "platform/platform.h"
-#include "plugin/main.h"
+#include "config/PluginGlobals.h"
 #include "ui/LanguageSupport.h"
 
 namespace quillet {
@@ -46,13 +46,8 @@ constexpr const char* NL = "\n\r";  // line feed, then carriage return, as "/n" 
 
 constexpr int QuilletPathItem = 1;
 constexpr const char* CustomFolderMacro = "%CUSTOM%";
-
-// Defaults of the path fields; the dialog's own for PathFile1 differs from Reset's.
-constexpr const char* DefaultFolder2 = "History";
-constexpr const char* DefaultFile1Shown = "%PROTOCOL%\\%UIN%";
-constexpr const char* DefaultFile1 = "%PROTOCOL%\\%MYUIN%\\%UIN%";
-constexpr const char* DefaultExt = "txt";
-constexpr const char* DefaultCustomFolder = "C:\\";
+// The drop-down of the folder choice: its value is the text of the item selected.
+constexpr std::string_view FolderChoiceControl = "cbFolder1";
 
 // Row colours of the language list.
 constexpr Color SelectedBackground{0, 113, 225};
@@ -123,19 +118,6 @@ const std::vector<ControlSpec> Layout = {
 };
 // clang-format on
 
-// The five settings that "Save" writes, in order, and the control each comes from.
-struct SettingField {
-    const char* key;
-    const char* control;
-};
-constexpr SettingField SettingFields[] = {
-    {"PathFolder1", "cbFolder1"},
-    {"PathFolder2", "ePath2"},
-    {"PathFile1", "eFileName"},
-    {"PathFileExt", "eExt"},
-    {"PathFolderCustom", "eCustomFolder"},
-};
-
 // Every line break (CR, LF or CR LF) made CR LF.
 std::string WithCrLf(std::string_view text) {
     std::string result;
@@ -158,14 +140,6 @@ std::string WithExtension(const std::string& path, const std::string& extension)
     const bool hasExtension = lastDot != std::string::npos &&
                               (lastSeparator == std::string::npos || lastDot > lastSeparator);
     return (hasExtension ? path.substr(0, lastDot) : path) + extension;
-}
-
-// The system's reason at the end of a SystemError's message ("<operation> <path>: <reason>").
-std::string ReasonOf(const platform::SystemError& error, const std::string& path) {
-    const std::string message = error.what();
-    const std::string marker = path + ": ";
-    const auto at = message.find(marker);
-    return at == std::string::npos ? message : message.substr(at + marker.size());
 }
 
 }  // namespace
@@ -209,11 +183,9 @@ void TfOptions::ShowModal() {
 void TfOptions::FormShow() {
     LoadCurrentLanguage();
     SetHelpTexts();
-    form_->SetText("ePath2", ReadSetting("PathFolder2", DefaultFolder2));
-    SelectFolderItem(ReadSetting("PathFolder1", FolderItems()[QuilletPathItem]));
-    form_->SetText("eFileName", ReadSetting("PathFile1", DefaultFile1Shown));
-    form_->SetText("eExt", ReadSetting("PathFileExt", DefaultExt));
-    form_->SetText("eCustomFolder", ReadSetting("PathFolderCustom", DefaultCustomFolder));
+    for (const SettingSpec& spec : SettingsTable) {
+        SetSettingControl(spec, ReadSetting(spec.key, spec.shownDefault));
+    }
     cbFolder1Change();
     LoadListFile(LibraryFolder() + AliasesFileName, "Memo1");
     LoadListFile(LibraryFolder() + ExcludeFileName, "mExclude");
@@ -234,6 +206,14 @@ void TfOptions::SetHelpTexts() {
     form_->SetText("Label9", TranslateAnsi(HelpAliases) + NL + TranslateAnsi(HelpAliasesExample) +
                                  NL + "000000001==0000000002" + NL + "ICQ Admin==ICQ Support" + NL +
                                  NL + TranslateAnsi(HelpAliasesWarning));
+}
+
+void TfOptions::SetSettingControl(const SettingSpec& spec, const std::string& value) {
+    if (spec.control == FolderChoiceControl) {
+        SelectFolderItem(value);
+    } else {
+        form_->SetText(std::string(spec.control), value);
+    }
 }
 
 // The first item equal to the stored text, letter case ignored; "%QUILLET PATH%" when none is.
@@ -290,10 +270,9 @@ void TfOptions::bSelDirClick() {
 }
 
 void TfOptions::bResetClick() {
-    form_->Select("cbFolder1", QuilletPathItem);
-    form_->SetText("ePath2", DefaultFolder2);
-    form_->SetText("eFileName", DefaultFile1);
-    form_->SetText("eExt", DefaultExt);
+    for (const SettingSpec& spec : SettingsTable) {
+        if (spec.resetToDefault) SetSettingControl(spec, std::string(spec.defaultValue));
+    }
     cbFolder1Change();
 }
 
@@ -307,9 +286,9 @@ void TfOptions::bSaveClick() {
 }
 
 bool TfOptions::SaveSettings() {
-    for (const SettingField& field : SettingFields) {
+    for (const SettingSpec& spec : SettingsTable) {
         try {
-            WriteSetting(field.key, form_->Text(field.control));
+            WriteSetting(spec.key, form_->Text(std::string(spec.control)));
         } catch (const SettingsWriteError& error) {
             ShowError(error.what());
             return false;
@@ -323,7 +302,7 @@ bool TfOptions::SaveListFile(const std::string& fileName, const std::string& edi
     try {
         platform::WriteWholeFile(fileName, WithCrLf(form_->Text(editor)));
     } catch (const platform::SystemError& error) {
-        ShowError("Cannot create file \"" + fileName + "\". " + ReasonOf(error, fileName));
+        ShowError("Cannot create file \"" + fileName + "\". " + error.reason());
         return false;
     }
     return true;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "config/u_IniSettings.h"
 #include "platform/dialog.h"
 
 namespace quillet {
@@ -77,6 +78,8 @@ private:
     void FindFiles(std::string folder, std::string mask, std::vector<std::string>& names);
     void SelectCurrentLanguage();
     void SetHelpTexts();
+    // Shows a setting's value in its control (the folder choice selects its item).
+    void SetSettingControl(const SettingSpec& spec, const std::string& value);
     void SelectFolderItem(const std::string& stored);
     void LoadListFile(const std::string& fileName, const std::string& editor);
     bool SaveSettings();

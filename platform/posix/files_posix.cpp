@@ -26,8 +26,7 @@ using posix::NativePath;
     std::array<char, 256> buffer{};
     // The GNU strerror_r returns the message, which need not be in the buffer.
     const char* reason = strerror_r(error, buffer.data(), buffer.size());
-    throw SystemError(std::string(operation) + " " + path + ": " + reason,
-                      static_cast<std::uint32_t>(error));
+    throw SystemError(operation, path, static_cast<std::uint32_t>(error), reason);
 }
 
 // The Linux path of `path`; throws the error of a missing drive (ENOENT) when it has none.

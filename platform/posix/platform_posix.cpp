@@ -1,6 +1,5 @@
-// User-interface and loadable-module services of the POSIX platform layer. There is no screen:
+// User-interface services of the POSIX platform layer. There is no screen:
 // a message box is a line on standard error, a web address goes to xdg-open.
-#include <dlfcn.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -16,17 +15,6 @@ namespace platform {
 namespace {
 
 MessageObserver messageObserver = nullptr;
-
-// The text of the last failed load or look-up, kept because dlerror() forgets it when read.
-std::string& LastLoadErrorText() {
-    static std::string text;
-    return text;
-}
-
-void RememberLoadError() {
-    const char* reason = ::dlerror();
-    LastLoadErrorText() = reason != nullptr ? reason : "unknown dynamic-linker error";
-}
 
 std::string AnsiToUtf8(const std::string& text) {
     return posix::Utf16ToUtf8(AnsiToWide(text));
@@ -61,28 +49,5 @@ void OpenWebAddress(const std::string& address) {
     int status = 0;
     ::waitpid(shell, &status, 0);
 }
-
-void* LoadModule(const std::string& path) {
-    void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (module == nullptr) RememberLoadError();
-    return module;
-}
-
-void* FindExport(void* module, const char* name) {
-    ::dlerror();
-    void* address = ::dlsym(module, name);
-    if (address == nullptr) RememberLoadError();
-    return address;
-}
-
-void FreeModule(void* module) {
-    if (module != nullptr) ::dlclose(module);
-}
-
-std::string LastLoadError() {
-    return LastLoadErrorText();
-}
-
-void UseUtf8Console() {}
 
 }  // namespace platform

@@ -38,6 +38,10 @@ std::string ComparisonKey(std::string_view text) {
     return key;
 }
 
+std::uint32_t UserLocale() {
+    return 0;
+}
+
 std::string UpperCase(std::string_view text) {
     return CodePage::Active().UpperCase(text);
 }

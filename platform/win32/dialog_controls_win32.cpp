@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "platform/platform.h"
+#include "platform/win32/system_error_win32.h"
 
 namespace platform::win32 {
 
@@ -29,7 +30,7 @@ void RegisterContainerClass(const wchar_t* name, WNDPROC procedure) {
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = name;
     if (::RegisterClassExW(&windowClass) == 0 && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-        throw SystemError("RegisterClassEx failed", ::GetLastError());
+        win32::ThrowSystemError("RegisterClassExW", "", ::GetLastError());
     }
 }
 

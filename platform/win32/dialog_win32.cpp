@@ -25,6 +25,7 @@
 #include <stdexcept>
 
 #include "platform/platform.h"
+#include "platform/win32/system_error_win32.h"
 
 namespace platform {
 
@@ -128,7 +129,7 @@ WindowKind WindowKindOf(const Control& control) {
 // Any failure of the system while building is an exception for the creator to see.
 void CheckCreated(HWND window, const std::string& name) {
     if (window == nullptr)
-        throw SystemError("cannot create the window of " + name, ::GetLastError());
+        win32::ThrowSystemError("CreateWindowExW", name, ::GetLastError());
 }
 
 // The path of a folder chosen in the folder picker, shown in its status line as it changes.

@@ -1,6 +1,6 @@
 // The platform layer on Windows: thin wrappers of the real API (kernel32, user32, shell32).
-// Text, process, environment, folders, the user's time format, message boxes, the browser and
-// loadable modules; the file services are in files_win32.cpp.
+// Text, process, environment, folders, the user's time format, message boxes and the browser;
+// the file services are in files_win32.cpp.
 // clang-format off
 #include <windows.h>  // first: the other two build on it
 #include <shellapi.h>
@@ -11,7 +11,6 @@
 #include <memory>
 
 #include "platform/platform.h"
-#include "platform/win32/system_error_win32.h"
 
 namespace platform {
 
@@ -60,15 +59,6 @@ std::string UserLocaleText(LCTYPE type) {
 struct ItemIdListFree {
     void operator()(ITEMIDLIST* list) const { CoTaskMemFree(list); }
 };
-
-std::string& LastLoadErrorText() {
-    static std::string text;
-    return text;
-}
-
-void RememberLoadError() {
-    LastLoadErrorText() = win32::SystemReason(GetLastError());
-}
 
 }  // namespace
 
@@ -123,6 +113,10 @@ std::string ComparisonKey(std::string_view text) {
     std::string key(static_cast<std::size_t>(size), '\0');
     LCMapStringA(LOCALE_USER_DEFAULT, kFlags, NarrowPointer(text), length, key.data(), size);
     return key;
+}
+
+std::uint32_t UserLocale() {
+    return GetUserDefaultLCID();
 }
 
 std::string UpperCase(std::string_view text) {
@@ -223,32 +217,6 @@ void SetMessageObserver(MessageObserver observer) {
 
 void OpenWebAddress(const std::string& address) {
     ShellExecuteA(nullptr, "open", address.c_str(), "", nullptr, kShowNormal);
-}
-
-// ---- Loadable modules --------------------------------------------------------------------------
-
-void* LoadModule(const std::string& path) {
-    HMODULE module = LoadLibraryA(path.c_str());
-    if (module == nullptr) RememberLoadError();
-    return reinterpret_cast<void*>(module);
-}
-
-void* FindExport(void* module, const char* name) {
-    const FARPROC address = GetProcAddress(static_cast<HMODULE>(module), name);
-    if (address == nullptr) RememberLoadError();
-    return reinterpret_cast<void*>(address);
-}
-
-void FreeModule(void* module) {
-    if (module != nullptr) FreeLibrary(static_cast<HMODULE>(module));
-}
-
-std::string LastLoadError() {
-    return LastLoadErrorText();
-}
-
-void UseUtf8Console() {
-    SetConsoleOutputCP(CP_UTF8);
 }
 
 }  // namespace platform

@@ -32,7 +32,7 @@ std::string SystemReason(std::uint32_t code) {
 }
 
 void ThrowSystemError(const char* operation, const std::string& path, std::uint32_t code) {
-    throw SystemError(std::string(operation) + " " + path + ": " + SystemReason(code), code);
+    throw SystemError(operation, path, code, SystemReason(code));
 }
 
 }  // namespace platform::win32

@@ -10,7 +10,7 @@ namespace platform::win32 {
 // when Windows has no text for it.
 std::string SystemReason(std::uint32_t code);
 
-// Throws SystemError("<operation> <path>: <reason>", code).
+// Throws SystemError with the operation, the path, the code and the system's wording of it.
 [[noreturn]] void ThrowSystemError(const char* operation, const std::string& path,
                                    std::uint32_t code);
 

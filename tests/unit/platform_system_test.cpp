@@ -9,6 +9,7 @@
 #include <thread>
 #include <utility>
 
+#include "platform/host.h"
 #include "platform/platform.h"
 #include "test_support.h"
 

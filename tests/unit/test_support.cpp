@@ -159,8 +159,10 @@ fs::path BuiltModule() {
 
 namespace {
 std::vector<ShownMessage> shownMessages;
+std::function<void()> whileNextBoxIsOpen;
 void CatchShownMessage(const std::string& text, const std::string& caption) {
     shownMessages.push_back({text, caption});
+    if (auto action = std::exchange(whileNextBoxIsOpen, nullptr)) action();
 }
 }  // namespace
 
@@ -172,6 +174,7 @@ HostedPlugin::HostedPlugin() {
 }
 
 HostedPlugin::~HostedPlugin() {
+    whileNextBoxIsOpen = nullptr;
     plugin_->Release();
     platform::SetMessageObserver(nullptr);
 }
@@ -187,6 +190,10 @@ std::int32_t HostedPlugin::Send(const TChatMessage& message, bool received,
 
 std::vector<ShownMessage> HostedPlugin::TakeShown() {
     return std::exchange(shownMessages, {});
+}
+
+void HostedPlugin::WhileNextBoxIsOpen(std::function<void()> action) {
+    whileNextBoxIsOpen = std::move(action);
 }
 
 TChatMessage BobsMessage(const char16_t* text) {

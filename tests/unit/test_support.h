@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -101,6 +102,9 @@ public:
     void Handle(TPluginEvent* event) { plugin_->HandleEvent(event); }
     // The boxes shown since the last call.
     std::vector<ShownMessage> TakeShown();
+    // Runs `action` while the next box is open, as the host may deliver events during a box's
+    // modal loop.
+    void WhileNextBoxIsOpen(std::function<void()> action);
 
 private:
     IDAXPlugin* plugin_ = nullptr;

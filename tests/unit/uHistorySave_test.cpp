@@ -215,9 +215,9 @@ TEST_F(SaveHistoryTest, FileThatCannotBeOpenedThrowsWithItsPathAndIsRetriedLater
     try {
         SaveHistory(BobsMessage());
         FAIL() << "no error for a history file that is a folder";
-    } catch (const HistoryWriteError& error) {
-        EXPECT_NE(error.path().find("12345.TXT"), std::string::npos);
-        EXPECT_STRNE(error.what(), "");
+    } catch (const platform::SystemError& error) {
+        EXPECT_EQ(error.path(), folder.path() + "\\HISTORY\\ICQ\\777\\12345.TXT");
+        EXPECT_NE(error.reason(), "");
     }
     fs::remove(folder.native("HISTORY\\ICQ\\777\\12345.TXT"));
     ASSERT_TRUE(SaveHistory(BobsMessage()));

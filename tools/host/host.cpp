@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "platform/host.h"
 #include "platform/platform.h"
 #include "plugin/u_plugin_msg.h"
 #include "tools/host/host_service.h"

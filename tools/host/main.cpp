@@ -3,6 +3,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "platform/host.h"
 #include "platform/platform.h"
 #include "tools/host/host.h"
 

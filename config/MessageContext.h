@@ -1,0 +1,37 @@
+// Everything one message event works with, built once at the start of the event and handed to the
+// exclusion test, the path composition and the writer: the settings (one read of the settings
+// file), the alias rules (one read of "aliases.ini"), the exclusion index, the code page, the user
+// locale and time format they hold for, and the library's path. Nothing a context holds outlives
+// its event: a message delivered while another one's message box is open builds its own, and so
+// sees every file as it is then.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "config/u_IniSettings.h"
+#include "config/u_SimpleAliases.h"
+#include "platform/platform.h"
+
+namespace quillet {
+
+struct MessageContext {
+    std::string pluginPath;
+    unsigned codePage = 0;
+    std::uint32_t locale = 0;
+    platform::TimeFormat timeFormat;
+    SettingsValues settings;
+    std::shared_ptr<const AliasRules> aliases;
+    std::shared_ptr<const ExclusionIndex> exclusions;
+};
+
+// The context of a message for the library at `pluginPath` whose exclusion list is
+// `excludeList`: the settings file and "aliases.ini" beside it are read once each. What is made
+// from those bytes and from the list is kept between events, but only for the same bytes, list,
+// code page and locale, so the context is always what a fresh reading would give.
+MessageContext BuildMessageContext(const std::string& pluginPath,
+                                   const std::vector<std::string>& excludeList);
+
+}  // namespace quillet

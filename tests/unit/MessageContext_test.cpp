@@ -1,0 +1,85 @@
+#include "config/MessageContext.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "test_support.h"
+
+namespace quillet {
+namespace {
+
+using test::ScopedEnv;
+using test::TempFolder;
+using test::WriteBytes;
+
+// What a context keeps from one event to the next must answer as if made afresh: a context built
+// after each change equals one made from the files and the list as they are then.
+class MessageContextTest : public testing::Test {
+protected:
+    MessageContext Build(const std::vector<std::string>& list = {}) {
+        return BuildMessageContext(folder.path("Quillet.dll"), list);
+    }
+    TempFolder folder;
+};
+
+TEST_F(MessageContextTest, KeptSettingsAndRulesAreThoseOfTheFilesAsTheyAreNow) {
+    const struct {
+        const char* settings;  // nullptr: no file
+        const char* aliases;
+    } steps[] = {
+        {nullptr, nullptr},
+        {"[Settings]\r\nPathFolder2=Logs\r\n", "a==b\r\n"},
+        {"[Settings]\r\nPathFolder2=Logs\r\n", "a==b\r\n"},  // unchanged
+        {"[Settings]\r\nPathFolder2=Logz\r\n", "a==c\r\n"},  // same sizes, other bytes
+        {nullptr, nullptr},
+    };
+    for (const auto& step : steps) {
+        std::filesystem::remove(folder.native("Quillet.ini"));
+        std::filesystem::remove(folder.native("aliases.ini"));
+        if (step.settings) WriteBytes(folder.native("Quillet.ini"), step.settings);
+        if (step.aliases) WriteBytes(folder.native("aliases.ini"), step.aliases);
+        const MessageContext context = Build();
+        const auto settingsBytes = platform::ReadWholeFile(folder.path("Quillet.ini"));
+        EXPECT_EQ(context.settings, SettingsValues::FromFileBytes(settingsBytes.value_or("")));
+        const AliasRules fresh =
+            ParseAliasRules(platform::ReadWholeFile(folder.path("aliases.ini")));
+        EXPECT_EQ(context.aliases->from, fresh.from);
+        EXPECT_EQ(context.aliases->to, fresh.to);
+    }
+}
+
+// The index's keys hold for one code page and locale: the same list under another code page
+// must be looked up afresh (0xA5 and 0xB9 are Ą and ą under 1250, but ¥ and ¹ under 1252).
+TEST_F(MessageContextTest, KeptExclusionIndexAnswersAsAFreshComparison) {
+    const struct {
+        const char* codePage;  // natively; under Windows the system's stays
+        std::vector<std::string> list;
+        const char* name;
+    } steps[] = {
+        {"1252", {"alice", "bob"}, "Bob"},
+        {"1252", {"alice", "carol"}, "Bob"},  // the list changed in place
+        {"1252", {"\xA5"}, "\xB9"},
+        {"1250", {"\xA5"}, "\xB9"},  // the same list under another code page
+        {"1252", {"\xA5"}, "\xB9"},
+    };
+    for (const auto& step : steps) {
+        const ScopedEnv codePage("QUILLET_ACP", step.codePage);
+        const bool fresh = std::any_of(step.list.begin(), step.list.end(), [&](const auto& entry) {
+            return platform::EqualIgnoreCase(entry, step.name);
+        });
+        EXPECT_EQ(Build(step.list).exclusions->Holds(step.name), fresh)
+            << step.codePage << " " << step.list.front();
+    }
+#if !defined(_WIN32)
+    const ScopedEnv codePage("QUILLET_ACP", "1250");
+    EXPECT_TRUE(Build({"\xA5"}).exclusions->Holds("\xB9"));  // the table above tells both apart
+#endif
+}
+
+}  // namespace
+}  // namespace quillet
