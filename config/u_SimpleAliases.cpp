@@ -82,9 +82,7 @@ void ReloadLists() {
 }
 
 ExclusionIndex::ExclusionIndex(std::vector<std::string> list)
-    : list_(std::move(list)),
-      codePage_(platform::AnsiCodePage()),
-      locale_(platform::UserLocale()) {
+    : list_(std::move(list)), codePage_(platform::AnsiCodePage()), locale_(platform::UserLocale()) {
     for (std::size_t i = 0; i < list_.size(); ++i) {
         positionsByKey_.emplace(platform::ComparisonKey(list_[i]), i);
     }

@@ -2,10 +2,10 @@
 
 #include <functional>
 
+#include "config/PluginGlobals.h"
 #include "config/StringOps.h"
 #include "config/u_IniSettings.h"
 #include "platform/platform.h"
-#include "config/PluginGlobals.h"
 
 namespace quillet {
 

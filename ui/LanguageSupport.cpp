@@ -4,9 +4,9 @@
 #include <optional>
 
 #include "config/IniFile.h"
+#include "config/PluginGlobals.h"
 #include "config/u_IniSettings.h"
 #include "platform/platform.h"
-#include "config/PluginGlobals.h"
 
 namespace quillet {
 

@@ -3,9 +3,9 @@
 #include <exception>
 #include <optional>
 
+#include "config/PluginGlobals.h"
 #include "config/u_IniSettings.h"
 #include "platform/platform.h"
-#include "config/PluginGlobals.h"
 #include "ui/LanguageSupport.h"
 
 namespace quillet {
@@ -198,8 +198,9 @@ void TfOptions::FormShow() {
 }
 
 void TfOptions::SetHelpTexts() {
-    form_->SetText("lVersion", TranslateAnsi("Version:") + " " + std::to_string(PluginVersionMajor) +
-                                   "." + std::to_string(PluginVersionMinor));
+    form_->SetText("lVersion", TranslateAnsi("Version:") + " " +
+                                   std::to_string(PluginVersionMajor) + "." +
+                                   std::to_string(PluginVersionMinor));
     form_->SetText("fOptions", "Quillet : " + TranslateAnsi("Options"));
     form_->SetText("Label4", TranslateAnsi(HelpReplacements));
     form_->SetText("Label10", TranslateAnsi(HelpExclude));

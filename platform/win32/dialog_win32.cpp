@@ -128,8 +128,7 @@ WindowKind WindowKindOf(const Control& control) {
 
 // Any failure of the system while building is an exception for the creator to see.
 void CheckCreated(HWND window, const std::string& name) {
-    if (window == nullptr)
-        win32::ThrowSystemError("CreateWindowExW", name, ::GetLastError());
+    if (window == nullptr) win32::ThrowSystemError("CreateWindowExW", name, ::GetLastError());
 }
 
 // The path of a folder chosen in the folder picker, shown in its status line as it changes.

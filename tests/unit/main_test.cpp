@@ -228,7 +228,8 @@ TEST_F(MessageEventsTest, SentMessageTellsTheUserFromTheContact) {
     EXPECT_EQ(host.Send(sent, false), 1);
     const auto history = platform::ReadWholeFile(folder.path("HISTORY\\Me\\Bob\\777-12345.TXT"));
     ASSERT_TRUE(history);
-    EXPECT_EQ(history->rfind("-------------------------------------->-\r\nMe (", 0), 0u) << *history;
+    EXPECT_EQ(history->rfind("-------------------------------------->-\r\nMe (", 0), 0u)
+        << *history;
 }
 
 // The box of a failed write runs a modal loop in which the host may deliver further events. They

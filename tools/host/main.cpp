@@ -1,7 +1,6 @@
 // quillet-host: loads a plug-in library the way the messenger does and replays messages to it.
-#include <iostream>
-
 #include <CLI/CLI.hpp>
+#include <iostream>
 
 #include "platform/host.h"
 #include "platform/platform.h"
@@ -9,8 +8,9 @@
 
 int main(int argc, char** argv) {
     quillet::host::HostOptions options;
-    CLI::App app{"Loads a Dax Corvex plug-in library as the messenger does, sends it the start-up "
-                 "event and replays chat messages to it."};
+    CLI::App app{
+        "Loads a Dax Corvex plug-in library as the messenger does, sends it the start-up "
+        "event and replays chat messages to it."};
     app.add_option("plugin", options.pluginPath, "the plug-in library (Quillet.dll, Quillet.so)")
         ->required();
     app.add_option("--replay", options.replayPath,
