@@ -40,6 +40,24 @@ void WriteWhole(const std::string& path, const std::string& bytes) {
     if (!ok || written != bytes.size()) Fail("cannot write " + path);
 }
 
+// Puts a file's last-write time a minute back: rule files are saved a while before messages
+// come, and the plug-in may then take them as last read.
+void SaveAMinuteAgo(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) Fail("cannot open " + path);
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER ticks{};
+    ticks.LowPart = now.dwLowDateTime;
+    ticks.HighPart = now.dwHighDateTime;
+    ticks.QuadPart -= 60ull * 10000000ull;
+    const FILETIME before{ticks.LowPart, ticks.HighPart};
+    const BOOL ok = SetFileTime(file, nullptr, nullptr, &before);
+    CloseHandle(file);
+    if (!ok) Fail("cannot set the time of " + path);
+}
+
 std::string ReadWhole(const std::string& path) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -91,6 +109,7 @@ public:
         }
         if (setup.aliasRules > 0) {
             WriteWhole(folder_ + "aliases.ini", quillet::bench::AliasFileFor(setup));
+            SaveAMinuteAgo(folder_ + "aliases.ini");
         }
         if (setup.excludedEntries > 0) {
             WriteWhole(folder_ + "Exclude.ini", quillet::bench::ExcludeFileFor(setup));

@@ -1,37 +1,44 @@
 #include "config/MessageContext.h"
 
 #include <optional>
-#include <tuple>
 #include <utility>
+
+#include "config/KeptFileBytes.h"
 
 namespace quillet {
 
 namespace {
 
-// The answer last computed and the inputs it was computed from. It is given again only for
-// inputs equal in every part the computation reads, so it never differs from computing anew;
-// it only saves the work when consecutive messages find the same files.
-template <typename Inputs, typename Answer>
-class LastAnswer {
+// What was last made from a file's bytes, with the inputs it was made from. It is given again
+// only for the same bytes, code page and locale (all that the making reads), so it never
+// differs from making it anew; it only saves the work when consecutive messages find the same
+// file.
+template <typename Answer>
+class MadeFromFile {
 public:
-    template <typename Compute>
-    const Answer& For(Inputs inputs, Compute compute) {
-        if (!kept_ || kept_->first != inputs) {
-            Answer answer = compute(std::as_const(inputs));
-            kept_.emplace(std::move(inputs), std::move(answer));
-        }
-        return kept_->second;
+    template <typename Make>
+    const Answer& For(const std::optional<std::string>& bytes, unsigned codePage,
+                      std::uint32_t locale, Make make) {
+        const bool same = kept_ && kept_->bytes == bytes && kept_->codePage == codePage &&
+                          kept_->locale == locale;
+        if (!same) kept_.emplace(Kept{bytes, codePage, locale, make(bytes)});
+        return kept_->answer;
     }
 
 private:
-    std::optional<std::pair<Inputs, Answer>> kept_;
+    struct Kept {
+        std::optional<std::string> bytes;
+        unsigned codePage;
+        std::uint32_t locale;
+        Answer answer;
+    };
+    std::optional<Kept> kept_;
 };
 
-// File bytes (nullopt: missing or unreadable), code page, user locale.
-using TextInputs = std::tuple<std::optional<std::string>, unsigned, std::uint32_t>;
-
-LastAnswer<TextInputs, SettingsValues> settingsFromBytes;
-LastAnswer<TextInputs, std::shared_ptr<const AliasRules>> rulesFromBytes;
+KeptFileBytes settingsFile;
+KeptFileBytes aliasesFile;
+MadeFromFile<SettingsValues> settingsMade;
+MadeFromFile<std::shared_ptr<const AliasRules>> rulesMade;
 std::shared_ptr<const ExclusionIndex> lastExclusions;
 
 std::shared_ptr<const ExclusionIndex> ExclusionsFor(const std::vector<std::string>& list,
@@ -52,16 +59,14 @@ MessageContext BuildMessageContext(const std::string& pluginPath,
     context.codePage = platform::AnsiCodePage();
     context.locale = platform::UserLocale();
     context.timeFormat = platform::UserTimeFormat();
-    context.settings = settingsFromBytes.For(
-        {platform::ReadWholeFile(IniFileNameFor(pluginPath)), context.codePage, context.locale},
-        [](const TextInputs& inputs) {
-            return SettingsValues::FromFileBytes(std::get<0>(inputs).value_or(std::string()));
-        });
-    context.aliases = rulesFromBytes.For(
-        {platform::ReadWholeFile(AliasesFileName(pluginPath)), context.codePage, context.locale},
-        [](const TextInputs& inputs) {
-            return std::make_shared<const AliasRules>(ParseAliasRules(std::get<0>(inputs)));
-        });
+    context.settings = settingsMade.For(
+        settingsFile.Bytes(IniFileNameFor(pluginPath)), context.codePage, context.locale,
+        [](const auto& bytes) { return SettingsValues::FromFileBytes(bytes.value_or("")); });
+    context.aliases =
+        rulesMade.For(aliasesFile.Bytes(AliasesFileName(pluginPath)), context.codePage,
+                      context.locale, [](const auto& bytes) {
+                          return std::make_shared<const AliasRules>(ParseAliasRules(bytes));
+                      });
     context.exclusions = ExclusionsFor(excludeList, context.codePage, context.locale);
     return context;
 }

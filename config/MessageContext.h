@@ -28,9 +28,10 @@ struct MessageContext {
 };
 
 // The context of a message for the library at `pluginPath` whose exclusion list is
-// `excludeList`: the settings file and "aliases.ini" beside it are read once each. What is made
-// from those bytes and from the list is kept between events, but only for the same bytes, list,
-// code page and locale, so the context is always what a fresh reading would give.
+// `excludeList`: the settings file and "aliases.ini" beside it are read once each, or looked at
+// and taken as last read when the file system shows them unchanged (KeptFileBytes). What is
+// made from those bytes and from the list is kept between events, but only for the same bytes,
+// list, code page and locale, so the context is always what a fresh reading would give.
 MessageContext BuildMessageContext(const std::string& pluginPath,
                                    const std::vector<std::string>& excludeList);
 

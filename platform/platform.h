@@ -11,6 +11,7 @@
 //     "HH:mm:ss", "h:mm:ss tt" or "tt h:mm:ss"; without it the format comes from LC_TIME.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -124,6 +125,30 @@ bool FolderExists(const std::string& path);
 
 // Creates one folder whose parent exists. Throws SystemError when it cannot.
 void CreateFolder(const std::string& path);
+
+// What the file system says of a file without opening it, in one call (GetFileAttributesExA;
+// stat natively): enough to see that its content may have changed since it was read.
+struct FileStamp {
+    // Which file this is: natively its device and inode; under Windows, whose one call tells no
+    // file number, its creation time and attributes.
+    std::array<std::uint64_t, 2> identity{};
+    std::uint64_t size = 0;
+    // 100-ns ticks since 1601-01-01 (a FILETIME), as CurrentFileTime counts them.
+    std::int64_t lastWrite = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+// What looking at a path found: a file with its stamp; nothing ReadWholeFile could read (no such
+// file, or a folder of that name); or no answer (the look itself failed: the file may be there).
+struct FileLook {
+    enum class Kind { File, Missing, Unknown };
+    Kind kind = Kind::Unknown;
+    FileStamp stamp;
+};
+FileLook LookAtFile(const std::string& path);
+
+// The time now, in the ticks of FileStamp::lastWrite (GetSystemTimeAsFileTime).
+std::int64_t CurrentFileTime();
 
 // The whole content of a file, opened for reading with read sharing only (others may read it,
 // not write it). Empty when the file is missing or cannot be opened or read.

@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <array>
@@ -133,6 +134,14 @@ std::optional<std::string> ReadToEnd(int descriptor) {
     }
 }
 
+// A Linux time as the ticks of a Windows FILETIME: 100 ns since 1601-01-01.
+std::int64_t FileTimeOf(const struct timespec& time) {
+    constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
+    constexpr std::int64_t kTicksPerSecond = 10000000;
+    return (static_cast<std::int64_t>(time.tv_sec) + kSecondsFrom1601To1970) * kTicksPerSecond +
+           time.tv_nsec / 100;
+}
+
 struct DirectoryCloser {
     void operator()(DIR* directory) const { ::closedir(directory); }
 };
@@ -173,6 +182,29 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 
 void WriteWholeFile(const std::string& path, std::string_view bytes) {
     WriteFile(path, O_WRONLY | O_CREAT | O_TRUNC, bytes);
+}
+
+FileLook LookAtFile(const std::string& path) {
+    const auto native = NativePath(path);
+    if (!native) return {FileLook::Kind::Missing, {}};
+    struct stat status {};
+    if (::stat(native->c_str(), &status) != 0) {
+        const bool missing = errno == ENOENT || errno == ENOTDIR;
+        return {missing ? FileLook::Kind::Missing : FileLook::Kind::Unknown, {}};
+    }
+    if (!S_ISREG(status.st_mode)) return {FileLook::Kind::Missing, {}};  // not one to read
+    FileStamp stamp;
+    stamp.identity = {static_cast<std::uint64_t>(status.st_dev),
+                      static_cast<std::uint64_t>(status.st_ino)};
+    stamp.size = static_cast<std::uint64_t>(status.st_size);
+    stamp.lastWrite = FileTimeOf(status.st_mtim);
+    return {FileLook::Kind::File, stamp};
+}
+
+std::int64_t CurrentFileTime() {
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return FileTimeOf(now);
 }
 
 bool NamesMissingFolder(const SystemError& error) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 #include "platform/platform.h"
 #include "platform/win32/system_error_win32.h"
@@ -48,33 +49,64 @@ FileHandle OpenShared(const std::string& path, DWORD access, DWORD disposition) 
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-// Writes all of `bytes`: one WriteFile for anything below a gigabyte.
-void WriteAll(const FileHandle& file, const std::string& path, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), kMaxChunk));
-        DWORD written = 0;
-        if (!WriteFile(file.get(), bytes.data(), chunk, &written, nullptr)) {
-            ThrowSystemError("WriteFile", path, GetLastError());
-        }
-        if (written == 0) ThrowSystemError("WriteFile", path, ERROR_WRITE_FAULT);
-        bytes.remove_prefix(written);
+// Writes all of `bytes`: one WriteFile for anything below a gigabyte. `written` counts the bytes
+// that reached the file, also when a later WriteFile fails.
+void WriteAll(const FileHandle& file, const std::string& path, std::string_view bytes,
+              std::size_t& written) {
+    written = 0;
+    while (written < bytes.size()) {
+        const DWORD chunk =
+            static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, kMaxChunk));
+        DWORD wrote = 0;
+        const BOOL ok = WriteFile(file.get(), bytes.data() + written, chunk, &wrote, nullptr);
+        const DWORD error = ok ? ERROR_WRITE_FAULT : GetLastError();
+        written += wrote;
+        if (!ok || wrote == 0) ThrowSystemError("WriteFile", path, error);
     }
 }
 
-// Writes all of `bytes`, which go to the file from offset `start` on; a write that fails part-way
-// (a full disk) is cut off again before the error goes on, so no part of an entry stays behind.
-void WriteAllOrNothing(const FileHandle& file, const std::string& path, std::string_view bytes,
-                       LARGE_INTEGER start) {
+// Writes all of `bytes` from the file's start, which was empty; a write that fails part-way (a
+// full disk) is cut off again before the error goes on.
+void WriteAllOrNothing(const FileHandle& file, const std::string& path, std::string_view bytes) {
+    std::size_t written = 0;
     try {
-        WriteAll(file, path, bytes);
+        WriteAll(file, path, bytes, written);
     } catch (const SystemError&) {
-        if (SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN)) SetEndOfFile(file.get());
+        if (SetFilePointerEx(file.get(), LARGE_INTEGER{}, nullptr, FILE_BEGIN)) {
+            SetEndOfFile(file.get());
+        }
         throw;
     }
 }
 
+// The size of an open file; nullopt when Windows cannot tell.
+std::optional<std::uint64_t> SizeOf(const FileHandle& file) {
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size)) return std::nullopt;
+    return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+// Cuts the `written` bytes of a failed append off the file again, so that no part of an entry
+// stays for the next one to follow. The append handle may only add to the file, so it is closed
+// and the file opened again to be cut, and only when it still ends where the failed append left
+// it: bytes another program appended in between stay.
+void TakeBackAppend(FileHandle& file, const std::string& path, std::size_t written) {
+    const std::optional<std::uint64_t> end = SizeOf(file);
+    file.Close();
+    if (written == 0 || !end || *end < written) return;
+    FileHandle again = OpenShared(path, GENERIC_WRITE, OPEN_EXISTING);
+    if (!again.isOpen() || SizeOf(again) != end) return;
+    LARGE_INTEGER oldEnd{};
+    oldEnd.QuadPart = static_cast<LONGLONG>(*end - written);
+    if (SetFilePointerEx(again.get(), oldEnd, nullptr, FILE_BEGIN)) SetEndOfFile(again.get());
+}
+
 void CloseChecked(FileHandle& file, const std::string& path) {
     if (!file.Close()) ThrowSystemError("CloseHandle", path, GetLastError());
+}
+
+std::uint64_t Ticks(const FILETIME& time) {
+    return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
 DWORD Attributes(const std::string& path) {
@@ -113,10 +145,31 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     }
 }
 
+FileLook LookAtFile(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+        const DWORD error = GetLastError();
+        const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        return {missing ? FileLook::Kind::Missing : FileLook::Kind::Unknown, {}};
+    }
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return {FileLook::Kind::Missing, {}};
+    FileStamp stamp;
+    stamp.identity = {Ticks(data.ftCreationTime), data.dwFileAttributes};
+    stamp.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    stamp.lastWrite = static_cast<std::int64_t>(Ticks(data.ftLastWriteTime));
+    return {FileLook::Kind::File, stamp};
+}
+
+std::int64_t CurrentFileTime() {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    return static_cast<std::int64_t>(Ticks(now));
+}
+
 void WriteWholeFile(const std::string& path, std::string_view bytes) {
     FileHandle file = OpenShared(path, GENERIC_WRITE, CREATE_ALWAYS);
     if (!file.isOpen()) ThrowSystemError("CreateFileA", path, GetLastError());
-    WriteAllOrNothing(file, path, bytes, LARGE_INTEGER{});
+    WriteAllOrNothing(file, path, bytes);
     CloseChecked(file, path);
 }
 
@@ -124,14 +177,19 @@ bool NamesMissingFolder(const SystemError& error) {
     return error.code() == ERROR_PATH_NOT_FOUND;
 }
 
+// Opened for appending only, every write goes to the file's end with no seek of ours: one call
+// to the system fewer for each entry.
 void AppendToFile(const std::string& path, std::string_view bytes) {
-    FileHandle file = OpenShared(path, GENERIC_WRITE, OPEN_ALWAYS);
+    constexpr DWORD kAppendAccess = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+    FileHandle file = OpenShared(path, kAppendAccess, OPEN_ALWAYS);
     if (!file.isOpen()) ThrowSystemError("CreateFileA", path, GetLastError());
-    LARGE_INTEGER end{};
-    if (!SetFilePointerEx(file.get(), LARGE_INTEGER{}, &end, FILE_END)) {
-        ThrowSystemError("SetFilePointerEx", path, GetLastError());
+    std::size_t written = 0;
+    try {
+        WriteAll(file, path, bytes, written);
+    } catch (const SystemError&) {
+        TakeBackAppend(file, path, written);
+        throw;
     }
-    WriteAllOrNothing(file, path, bytes, end);
     CloseChecked(file, path);
 }
 

@@ -18,7 +18,9 @@ using test::TempFolder;
 using test::WriteBytes;
 
 // What a context keeps from one event to the next must answer as if made afresh: a context built
-// after each change equals one made from the files and the list as they are then.
+// after each change equals one made from the files and the list as they are then, also when a
+// change keeps a file's size and last-write time (a write in the same clock tick), and when a
+// file is replaced by another.
 class MessageContextTest : public testing::Test {
 protected:
     MessageContext Build(const std::vector<std::string>& list = {}) {
@@ -31,18 +33,27 @@ TEST_F(MessageContextTest, KeptSettingsAndRulesAreThoseOfTheFilesAsTheyAreNow) {
     const struct {
         const char* settings;  // nullptr: no file
         const char* aliases;
+        bool keepTime;  // the last-write times put back to those before the write
     } steps[] = {
-        {nullptr, nullptr},
-        {"[Settings]\r\nPathFolder2=Logs\r\n", "a==b\r\n"},
-        {"[Settings]\r\nPathFolder2=Logs\r\n", "a==b\r\n"},  // unchanged
-        {"[Settings]\r\nPathFolder2=Logz\r\n", "a==c\r\n"},  // same sizes, other bytes
-        {nullptr, nullptr},
+        {nullptr, nullptr, false},
+        {"[Settings]\r\nPathFolder2=Logs\r\n", "a==b\r\n", false},
+        {"[Settings]\r\nPathFolder2=Logs\r\n", "a==b\r\n", true},  // the same again
+        // The same sizes and times, other bytes: a change in the clock tick of the last read.
+        {"[Settings]\r\nPathFolder2=Logz\r\n", "a==c\r\n", true},
+        {"[Settings]\r\nPathFolder2=Logz\r\n", "a==c\r\n", false},
+        {nullptr, nullptr, false},
     };
     for (const auto& step : steps) {
-        std::filesystem::remove(folder.native("Quillet.ini"));
-        std::filesystem::remove(folder.native("aliases.ini"));
-        if (step.settings) WriteBytes(folder.native("Quillet.ini"), step.settings);
-        if (step.aliases) WriteBytes(folder.native("aliases.ini"), step.aliases);
+        const auto write = [&](const char* name, const char* bytes) {
+            const auto file = folder.native(name);
+            const auto time = step.keepTime ? std::filesystem::last_write_time(file)
+                                            : std::filesystem::file_time_type();
+            std::filesystem::remove(file);
+            if (bytes) WriteBytes(file, bytes);
+            if (step.keepTime) std::filesystem::last_write_time(file, time);
+        };
+        write("Quillet.ini", step.settings);
+        write("aliases.ini", step.aliases);
         const MessageContext context = Build();
         const auto settingsBytes = platform::ReadWholeFile(folder.path("Quillet.ini"));
         EXPECT_EQ(context.settings, SettingsValues::FromFileBytes(settingsBytes.value_or("")));
