@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "config/u_IniSettings.h"
 #include "plugin/u_plugin_info.h"
 #include "plugin/u_plugin_msg.h"
 
@@ -19,6 +20,7 @@ struct CaseSetup {
     int excludedEntries = 0;
     int contacts = 1;
     bool largeHistory = false;
+    bool savedSettings = false;  // a settings file, as the options dialog's Save leaves it
 };
 
 struct NamedCase {
@@ -29,6 +31,7 @@ struct NamedCase {
 // The cases timed against the floor (RATIO lines).
 inline constexpr NamedCase kRatioCases[] = {
     {"default", {}},
+    {"saved_settings", {.savedSettings = true}},
     {"aliases_100", {.aliasRules = 100}},
     {"exclude_10000", {.excludedEntries = 10000}},
     {"history_1GB", {.largeHistory = true}},
@@ -50,6 +53,16 @@ inline std::string AliasFileFor(const CaseSetup& setup) {
 }
 inline std::string ExcludeFileFor(const CaseSetup& setup) {
     return NumberedLines("someone", setup.excludedEntries, "");
+}
+
+// The settings file of a user who saved the options once, with the writer's own defaults (the
+// history goes where it goes without the file).
+inline std::string SettingsFileFor(const CaseSetup&) {
+    std::string text = "[Settings]\r\n";
+    for (const SettingSpec& spec : SettingsTable) {
+        text += std::string(spec.key) + "=" + std::string(spec.defaultValue) + "\r\n";
+    }
+    return text;
 }
 
 // The identifier of the benchmark's contact number `contact`.

@@ -24,7 +24,9 @@
 namespace {
 
 using quillet::IDAXPlugin;
+using quillet::bench::AliasFileFor;
 using quillet::bench::CaseSetup;
+using quillet::bench::SettingsFileFor;
 using quillet::test::TempFolder;
 
 // A plug-in in a fresh folder with the case's rule files, its contacts' history files made by
@@ -32,14 +34,8 @@ using quillet::test::TempFolder;
 class MessageBench {
 public:
     explicit MessageBench(const CaseSetup& setup) : pluginPath_(folder_) {
-        if (setup.aliasRules > 0) {
-            quillet::test::WriteBytes(folder_.native("aliases.ini"),
-                                      quillet::bench::AliasFileFor(setup));
-            // Saved a while ago, as rule files are: the plug-in may take them as last read.
-            std::filesystem::last_write_time(
-                folder_.native("aliases.ini"),
-                std::filesystem::file_time_type::clock::now() - std::chrono::minutes(1));
-        }
+        if (setup.aliasRules > 0) WriteSavedAMinuteAgo("aliases.ini", AliasFileFor(setup));
+        if (setup.savedSettings) WriteSavedAMinuteAgo("Quillet.ini", SettingsFileFor(setup));
         if (setup.excludedEntries > 0) {
             quillet::test::WriteBytes(folder_.native("Exclude.ini"),
                                       quillet::bench::ExcludeFileFor(setup));
@@ -86,6 +82,15 @@ public:
     std::size_t contacts() const { return contacts_.size(); }
 
 private:
+    // Files saved a while before messages come, as settings and rules are: the plug-in may take
+    // them as last read.
+    void WriteSavedAMinuteAgo(const char* name, const std::string& bytes) {
+        quillet::test::WriteBytes(folder_.native(name), bytes);
+        std::filesystem::last_write_time(
+            folder_.native(name),
+            std::filesystem::file_time_type::clock::now() - std::chrono::minutes(1));
+    }
+
     static std::u16string ToU16(const std::string& ascii) { return {ascii.begin(), ascii.end()}; }
 
     TempFolder folder_;

@@ -40,8 +40,8 @@ void WriteWhole(const std::string& path, const std::string& bytes) {
     if (!ok || written != bytes.size()) Fail("cannot write " + path);
 }
 
-// Puts a file's last-write time a minute back: rule files are saved a while before messages
-// come, and the plug-in may then take them as last read.
+// Puts a file's last-write time a minute back: settings and rules are saved a while before
+// messages come, and the plug-in may then take them as last read.
 void SaveAMinuteAgo(const std::string& path) {
     HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -110,6 +110,10 @@ public:
         if (setup.aliasRules > 0) {
             WriteWhole(folder_ + "aliases.ini", quillet::bench::AliasFileFor(setup));
             SaveAMinuteAgo(folder_ + "aliases.ini");
+        }
+        if (setup.savedSettings) {
+            WriteWhole(folder_ + "Quillet.ini", quillet::bench::SettingsFileFor(setup));
+            SaveAMinuteAgo(folder_ + "Quillet.ini");
         }
         if (setup.excludedEntries > 0) {
             WriteWhole(folder_ + "Exclude.ini", quillet::bench::ExcludeFileFor(setup));

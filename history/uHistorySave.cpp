@@ -1,5 +1,6 @@
 #include "history/uHistorySave.h"
 
+#include <array>
 #include <utility>
 
 #include "config/PluginGlobals.h"
@@ -16,6 +17,14 @@ constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kReceivedSeparator = "--------------------------------------<-";
 constexpr std::string_view kSentSeparator = "-------------------------------------->-";
 constexpr std::string_view kInvalidFileNameChars = "/:*?\"<>|";
+
+// For each byte, whether it is one of kInvalidFileNameChars: a path is cleaned in one pass with
+// a look-up per character instead of a search of the set.
+constexpr std::array<bool, 256> kIsInvalidFileNameChar = [] {
+    std::array<bool, 256> table{};
+    for (const char c : kInvalidFileNameChars) table[static_cast<unsigned char>(c)] = true;
+    return table;
+}();
 
 // Clock and calendar fields (0-99) with a leading zero.
 std::string TwoDigits(int value) {
@@ -111,7 +120,7 @@ std::string CleanFileName(const std::string& path) {
     const std::size_t from = keepDrive ? std::min<std::size_t>(3, path.size()) : 0;
     std::string result = path;
     for (std::size_t i = from; i < result.size(); ++i) {
-        if (kInvalidFileNameChars.find(result[i]) != std::string_view::npos) result[i] = '_';
+        if (kIsInvalidFileNameChar[static_cast<unsigned char>(result[i])]) result[i] = '_';
     }
     return result;
 }
