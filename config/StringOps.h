@@ -1,16 +1,34 @@
 // Text operations that several units share: replacing, splitting into lines, folders of paths.
-// All work on narrow text in the ANSI code page.
+// All work on narrow text in the ANSI code page and step through its characters: in a
+// double-byte code page (932, 936, 949, 950) the second byte of a character can be "\", "|" or
+// a letter, and is never taken for one.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/platform.h"
+
 namespace quillet {
 
+// The position just after the character that begins at `position`: two bytes on for a lead
+// byte of the code page with a byte after it, one otherwise. Loops pass the code page's table,
+// taken once.
+std::size_t NextCharPosition(std::string_view text, std::size_t position,
+                             const platform::LeadBytes& lead = platform::AnsiLeadBytes());
+
+// The position of the first character at or after `from` that is one of `chars` (single-byte
+// characters), or npos.
+std::size_t FindCharOf(std::string_view text, std::string_view chars, std::size_t from = 0);
+
+// The position of the last character that is one of `chars` (single-byte characters), or npos.
+std::size_t FindLastCharOf(std::string_view text, std::string_view chars);
+
 // `text` with every occurrence of `search` (matched exactly, letter case counting) replaced by
-// `replacement`, found left to right without overlap; inserted text is not searched again. An
-// empty `search` changes nothing.
+// `replacement`, found left to right without overlap and only where it begins and ends between
+// characters; inserted text is not searched again. An empty `search` changes nothing.
 std::string ReplaceAllExact(std::string_view text, std::string_view search,
                             std::string_view replacement);
 
@@ -25,6 +43,10 @@ std::vector<std::string> SplitLines(std::string_view text);
 
 // `text` with the characters of codes 0 to 32 removed from both ends.
 std::string_view TrimControlAndBlank(std::string_view text);
+
+// `path` with its extension (from the last "." that follows the last "\" or ":") replaced by
+// `extension` (which brings its own dot); a name without one gets `extension` appended.
+std::string WithExtension(std::string_view path, std::string_view extension);
 
 // The folder part of a path: everything up to and including its last "\" or ":"; empty when it
 // has neither.

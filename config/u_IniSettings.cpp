@@ -5,6 +5,7 @@
 
 #include "config/IniFile.h"
 #include "config/PluginGlobals.h"
+#include "config/StringOps.h"
 #include "platform/platform.h"
 
 namespace quillet {
@@ -35,11 +36,7 @@ void SettingsValues::Set(Setting setting, std::string value) {
 }
 
 std::string IniFileNameFor(std::string_view path) {
-    const auto lastSeparator = path.find_last_of("\\:");
-    const auto lastDot = path.rfind('.');
-    const bool hasExtension = lastDot != std::string_view::npos &&
-                              (lastSeparator == std::string_view::npos || lastDot > lastSeparator);
-    return std::string(hasExtension ? path.substr(0, lastDot) : path) + ".ini";
+    return WithExtension(path, ".ini");
 }
 
 std::string SettingsFileName() {

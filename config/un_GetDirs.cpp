@@ -25,9 +25,11 @@ std::string SpecialFolderOrEmpty(int folderId) {
     return path;
 }
 
+// Only whole single-byte characters: the second byte of a double-byte one may look like a letter.
 std::string UpperCaseAsciiLetters(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    const platform::LeadBytes& lead = platform::AnsiLeadBytes();
+    for (std::size_t i = 0; i < text.size(); i = NextCharPosition(text, i, lead)) {
+        if (text[i] >= 'a' && text[i] <= 'z') text[i] = static_cast<char>(text[i] - 'a' + 'A');
     }
     return text;
 }

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
+
+#include "config/StringOps.h"
+#include "platform/platform.h"
 
 namespace quillet {
 
@@ -15,15 +19,29 @@ char AsciiUpper(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
+bool EqualsInCapitals(std::string_view name, std::string_view capitals) {
+    return capitals.size() == name.size() &&
+           std::equal(name.begin(), name.end(), capitals.begin(),
+                      [](char a, char b) { return AsciiUpper(a) == b; });
+}
+
+// COM and LPT with a superscript one, two or three, which Windows reserves too; the digit is
+// found as a character, whatever bytes the code page gives it.
+bool IsSuperscriptPort(std::string_view name) {
+    if (name.size() < 4) return false;
+    if (!EqualsInCapitals(name.substr(0, 3), "COM") && !EqualsInCapitals(name.substr(0, 3), "LPT"))
+        return false;
+    const std::u16string digit = platform::AnsiToWide(name.substr(3));
+    return digit == u"\u00B9" || digit == u"\u00B2" || digit == u"\u00B3";
+}
+
 bool IsDeviceName(std::string_view name) {
     static constexpr std::array<std::string_view, 22> kDevices = {
         "CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7",
         "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
-    return std::any_of(kDevices.begin(), kDevices.end(), [name](std::string_view device) {
-        return device.size() == name.size() &&
-               std::equal(name.begin(), name.end(), device.begin(),
-                          [](char a, char b) { return AsciiUpper(a) == b; });
-    });
+    return IsSuperscriptPort(name) ||
+           std::any_of(kDevices.begin(), kDevices.end(),
+                       [name](std::string_view device) { return EqualsInCapitals(name, device); });
 }
 
 // One file or folder name with the device rule applied. Windows ignores blanks at the end of
@@ -49,7 +67,7 @@ std::string ForEachPiece(std::string_view text, Rule rule) {
     result.reserve(text.size() + 2);
     std::size_t start = 0;
     for (;;) {
-        const std::size_t end = text.find('\\', start);
+        const std::size_t end = FindCharOf(text, "\\", start);
         const std::string_view piece = text.substr(
             start, end == std::string_view::npos ? std::string_view::npos : end - start);
         result += rule(piece, start == 0);
@@ -74,6 +92,33 @@ std::string ReplaceControlCharacters(std::string_view value) {
     const auto isControl = [](char c) { return c >= '\x01' && c <= '\x1F'; };
     std::replace_if(safe.begin(), safe.end(), isControl, '_');
     return safe;
+}
+
+std::string TrimFolderLevels(std::string_view path) {
+    std::vector<std::string_view> levels;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = FindCharOf(path, "\\", start);
+        levels.push_back(path.substr(start, end == std::string_view::npos ? end : end - start));
+        if (end == std::string_view::npos) break;
+        start = end + 1;
+    }
+    const bool network = path.rfind("\\\\", 0) == 0;
+    const std::size_t firstTrimmed = network ? 4 : (!levels.empty() && IsDrive(levels[0]) ? 1 : 0);
+    std::string result;
+    result.reserve(path.size() + 2);
+    for (std::size_t i = 0; i < levels.size(); ++i) {
+        if (i > 0) result += '\\';
+        std::string_view level = levels[i];
+        const bool kept = i < firstTrimmed || i + 1 == levels.size() || level.empty() ||
+                          level == "." || level == "..";
+        if (!kept) {
+            // Blanks and dots are single bytes that never end a double-byte character.
+            level = level.substr(0, level.find_last_not_of(". ") + 1);
+            if (level.empty()) level = "_";
+        }
+        result += level;
+    }
+    return result;
 }
 
 std::string ProtectDeviceNames(std::string_view path) {

@@ -18,8 +18,17 @@ std::string NeutralizeDotSegments(std::string_view value);
 // escape) could otherwise never have a history file.
 std::string ReplaceControlCharacters(std::string_view value);
 
+// The path with every folder level made what Windows makes of it when it creates the folder:
+// trailing blanks and dots dropped, and a level that had characters and is left with none
+// becomes "_". Windows opens a path through such a level as written, so without this a folder
+// "Bob " would be made as "Bob" and then not be found. The file name (the last level), a drive,
+// the server and share of a network path, empty levels (a doubled "\") and the levels "." and
+// ".." stay as they are.
+std::string TrimFolderLevels(std::string_view path);
+
 // The path with every file or folder name whose part before the first dot is a device name
-// (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, in any case) given an "_" after that part:
+// (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, COM¹-COM³, LPT¹-LPT³, in any case) given an "_"
+// after that part:
 // CON.TXT becomes CON_.TXT. A leading drive ("C:") is left alone.
 std::string ProtectDeviceNames(std::string_view path);
 

@@ -56,15 +56,18 @@ bool CreateFolders(const std::string& folderPart) {
     // A UNC path's server and share cannot be created; start below them.
     std::size_t from = 0;
     if (folderPart.rfind("\\\\", 0) == 0) {
-        from = folderPart.find('\\', 2);
-        from = from == std::string::npos ? folderPart.size() : folderPart.find('\\', from + 1);
+        from = FindCharOf(folderPart, "\\", 2);
+        from =
+            from == std::string::npos ? folderPart.size() : FindCharOf(folderPart, "\\", from + 1);
         if (from == std::string::npos) from = folderPart.size();
     }
-    for (std::size_t end = folderPart.find('\\', from); end != std::string::npos;
-         end = folderPart.find('\\', end + 1)) {
+    // The separator before `end`, so that a doubled "\\" is seen without looking at the byte
+    // before it, which may end a double-byte character.
+    std::size_t previous = std::string::npos;
+    for (std::size_t end = FindCharOf(folderPart, "\\", from); end != std::string::npos;
+         previous = end, end = FindCharOf(folderPart, "\\", end + 1)) {
         const std::string folder = folderPart.substr(0, end);
-        const bool nothingToCreate =
-            folder.empty() || folder.back() == '\\' || folder.back() == ':';
+        const bool nothingToCreate = folder.empty() || previous + 1 == end || folder.back() == ':';
         if (nothingToCreate || platform::FolderExists(folder)) continue;
         try {
             platform::CreateFolder(folder);
@@ -119,7 +122,8 @@ std::string CleanFileName(const std::string& path) {
     const bool keepDrive = path.find(":\\") <= 1;
     const std::size_t from = keepDrive ? std::min<std::size_t>(3, path.size()) : 0;
     std::string result = path;
-    for (std::size_t i = from; i < result.size(); ++i) {
+    const platform::LeadBytes& lead = platform::AnsiLeadBytes();
+    for (std::size_t i = from; i < result.size(); i = NextCharPosition(result, i, lead)) {
         if (kIsInvalidFileNameChar[static_cast<unsigned char>(result[i])]) result[i] = '_';
     }
     return result;
@@ -132,7 +136,7 @@ std::string HistoryFilePath(const MessageContext& context, const THistoryRec& re
     path = ExpandFolderMacros(path, settings[Setting::PathFolderCustom], context.pluginPath);
     path = ExpandContactMacros(path, rec);
     path = ApplyAliases(*context.aliases, ApplyAliases(*context.aliases, path));
-    return ProtectDeviceNames(CleanFileName(path));
+    return ProtectDeviceNames(TrimFolderLevels(CleanFileName(path)));
 }
 
 std::string FormatHistoryEntry(const THistoryRec& rec, const platform::TimeFormat& timeFormat) {

@@ -35,8 +35,8 @@ std::string ExpandContactMacros(const std::string& pathTemplate, const THistoryR
 std::string CleanFileName(const std::string& path);
 
 // The full path of the record's history file under the context's settings and rules: the four
-// path settings joined, folder macros, contact macros, two alias passes, cleaning, and the
-// device-name rule. Creates no folder and touches no file, so it also tells where a message
+// path settings joined, folder macros, contact macros, two alias passes, cleaning, folder
+// levels as Windows makes them, and the device-name rule. Creates no folder and touches no file, so it also tells where a message
 // would go under values not yet saved.
 std::string HistoryFilePath(const MessageContext& context, const THistoryRec& rec);
 

@@ -77,6 +77,15 @@ std::string ComparisonKey(std::string_view text);
 // follows Unicode alone and this is always 0.
 std::uint32_t UserLocale();
 
+// The bytes that begin a two-byte character in the ANSI code page (IsDBCSLeadByteEx): none in a
+// single-byte code page. In 932, 936, 949 and 950 the byte after a lead byte can be "\", "|" or
+// a letter, so code that looks at the characters of a path, a name or a rule steps over it.
+struct LeadBytes {
+    std::array<bool, 256> isLead{};
+    bool any = false;  // the code page has lead bytes at all
+};
+const LeadBytes& AnsiLeadBytes();
+
 // The text with every letter upper-cased as the user's locale defines it (CharUpperBuff). The
 // result has the same length as the input, byte for byte, so positions found in it hold in the
 // original too.

@@ -5,6 +5,7 @@
 
 #include "config/IniFile.h"
 #include "config/PluginGlobals.h"
+#include "config/StringOps.h"
 #include "config/u_IniSettings.h"
 #include "platform/platform.h"
 
@@ -132,8 +133,7 @@ void SetCurrentLanguage(std::u16string language) {
 }
 
 std::string LibraryFolder() {
-    const auto end = PluginPath.find_last_of("\\:");
-    return end == std::string::npos ? std::string() : PluginPath.substr(0, end + 1);
+    return FolderOf(PluginPath);
 }
 
 std::string LanguagesFolder() {

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "config/PluginGlobals.h"
+#include "config/StringOps.h"
 #include "config/u_IniSettings.h"
 #include "platform/platform.h"
 #include "ui/LanguageSupport.h"
@@ -131,15 +132,6 @@ std::string WithCrLf(std::string_view text) {
         }
     }
     return result;
-}
-
-// `path` with its extension (from the last "." after the last "\" or ":") replaced.
-std::string WithExtension(const std::string& path, const std::string& extension) {
-    const auto lastSeparator = path.find_last_of("\\:");
-    const auto lastDot = path.rfind('.');
-    const bool hasExtension = lastDot != std::string::npos &&
-                              (lastSeparator == std::string::npos || lastDot > lastSeparator);
-    return (hasExtension ? path.substr(0, lastDot) : path) + extension;
 }
 
 }  // namespace

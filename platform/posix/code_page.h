@@ -19,6 +19,8 @@ public:
 
     unsigned number() const { return number_; }
     bool isSingleByte() const { return singleByte_; }
+    // The bytes that begin a longer sequence.
+    const std::array<bool, 256>& leadBytes() const { return leadBytes_; }
 
     // Bytes of this code page to UTF-16. A byte the code page does not define stands for the
     // character of the same number (U+0081 for 0x81 in 1252), so every byte survives a round

@@ -38,6 +38,19 @@ std::string ComparisonKey(std::string_view text) {
     return key;
 }
 
+const LeadBytes& AnsiLeadBytes() {
+    // One table for each code page the environment chose, kept with it.
+    thread_local const CodePage* madeFor = nullptr;
+    thread_local LeadBytes table;
+    const CodePage& page = CodePage::Active();
+    if (madeFor != &page) {
+        table.isLead = page.leadBytes();
+        table.any = !page.isSingleByte();
+        madeFor = &page;
+    }
+    return table;
+}
+
 std::uint32_t UserLocale() {
     return 0;
 }

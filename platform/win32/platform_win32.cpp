@@ -115,6 +115,19 @@ std::string ComparisonKey(std::string_view text) {
     return key;
 }
 
+const LeadBytes& AnsiLeadBytes() {
+    // The ANSI code page is fixed for the life of a process.
+    static const LeadBytes table = [] {
+        LeadBytes made;
+        for (unsigned byte = 0; byte < 256; ++byte) {
+            made.isLead[byte] = IsDBCSLeadByteEx(CP_ACP, static_cast<BYTE>(byte)) != FALSE;
+            made.any = made.any || made.isLead[byte];
+        }
+        return made;
+    }();
+    return table;
+}
+
 std::uint32_t UserLocale() {
     return GetUserDefaultLCID();
 }

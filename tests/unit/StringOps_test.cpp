@@ -2,8 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "config/u_IniSettings.h"
+#include "config/u_SimpleAliases.h"
+#include "config/un_GetDirs.h"
+#include "history/PathSafety.h"
+#include "history/uHistorySave.h"
+#include "platform/platform.h"
+#include "test_support.h"
 
 namespace quillet {
 namespace {
@@ -60,6 +69,38 @@ TEST(StringOps, FolderOfEndsAtTheLastSeparatorOrColon) {
     EXPECT_EQ(FolderOf("C:b.dll"), "C:");
     EXPECT_EQ(FolderOf("b.dll"), "");
     EXPECT_EQ(TrimControlAndBlank("\t x \r\n"), "x");
+}
+
+// In code page 932 the second byte of a character can be "\\" (ソ is 83 5C, 表 is 95 5C), "|"
+// (ポ is 83 7C) or a letter (83 61). Every operation on paths, names and rules steps through
+// characters. Natively the code page is chosen here; under Windows this runs in the Japanese
+// locale run of the tests.
+TEST(MultiByteCodePage, OperationsStepThroughCharacters) {
+    const test::ScopedEnv codePage("QUILLET_ACP", "932");
+    if (platform::AnsiCodePage() != 932) GTEST_SKIP() << "the system's code page is not 932";
+    AliasRules rules = ParseAliasRules(std::string("\\==/\r\n|==!\r\nA==b\r\n"));
+    const struct {
+        const char* what;
+        std::function<std::string(const std::string&)> operation;
+        std::string text;
+        std::string expected;
+    } cases[] = {
+        // clang-format off
+        {"cleaning", CleanFileName, "C:\\\x83\x7C\x83\x93|.TXT", "C:\\\x83\x7C\x83\x93_.TXT"},
+        {"folder part", [](const std::string& p) { return FolderOf(p); }, "C:\\a\\\x83\x5C", "C:\\a\\"},
+        {"extension", [](const std::string& p) { return WithExtension(p, ".ini"); }, "C:\\x.\x95\x5C", "C:\\x.ini"},
+        {"alias rules", [&](const std::string& t) { return ApplyAliases(rules, t); },
+         "\x83\x5C\\\x83\x7C|\x83\x61" "a", "\x83\x5C/\x83\x7C!\x83\x61" "b"},
+        {"upper-casing of templates", [](const std::string& t) { return ExpandFolderMacros(t, "", ""); },
+         "\x83\x61" "x", "\x83\x61" "X"},
+        {"dot pieces", [](const std::string& v) { return NeutralizeDotSegments(v); }, "\x83\x5C..", "\x83\x5C.."},
+        {"folder levels", [](const std::string& p) { return TrimFolderLevels(p); },
+         "C:\\\x83\x5C \\x.TXT", "C:\\\x83\x5C\\x.TXT"},
+        {"device names", [](const std::string& p) { return ProtectDeviceNames(p); },
+         "C:\\\x83\x5C" "CON.TXT", "C:\\\x83\x5C" "CON.TXT"},
+        // clang-format on
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.operation(c.text), c.expected) << c.what;
 }
 
 }  // namespace

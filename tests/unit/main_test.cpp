@@ -220,6 +220,33 @@ TEST_F(MessageEventsTest, FileErrorIsShownWithPathAndReasonAndLaterMessagesWrite
     EXPECT_TRUE(host.TakeShown().empty());
 }
 
+// Names land where their characters say. A name that ends in a blank, or is only blanks, makes a
+// folder Windows can open again; in code page 932 no byte of a character is taken for a "\\" or
+// a "|" (natively the code page is chosen here, under Windows by the Japanese locale run).
+TEST_F(MessageEventsTest, MultiByteAndBlankEndedNamesLandWhereTheyShould) {
+    const ScopedEnv codePage("QUILLET_ACP", "932");
+    const bool multiByte = platform::AnsiCodePage() == 932;
+    test::WriteBytes(folder.native("Quillet.ini"),
+                     "[Settings]\r\nPathFile1=%CONTACTNAME%\\%CONTACTNAME%\r\n");
+    const struct {
+        const char16_t* name;
+        const char* file;  // below HISTORY
+        bool multiByte;
+    } cases[] = {
+        {u"Bob ", "Bob\\Bob .TXT", false},
+        {u"  ", "_\\  .TXT", false},
+        {u"\u30DD\u30F3", "\x83\x7C\x83\x93\\\x83\x7C\x83\x93.TXT", true},  // ポン
+        {u"\u30BD\u8868", "\x83\x5C\x95\x5C\\\x83\x5C\x95\x5C.TXT", true},  // ソ表
+    };
+    for (const auto& c : cases) {
+        if (c.multiByte && !multiByte) continue;
+        EXPECT_EQ(Send(EVENT_MESSAGE_RECEIVED, u"12345", c.name, u"777"), 1) << c.file;
+        EXPECT_TRUE(platform::ReadWholeFile(folder.path(std::string("HISTORY\\") + c.file)))
+            << c.file;
+    }
+    EXPECT_TRUE(host.TakeShown().empty());
+}
+
 // A sent message is the user's: the contact is its recipient, and the name line is the user's.
 TEST_F(MessageEventsTest, SentMessageTellsTheUserFromTheContact) {
     test::WriteBytes(folder.native("Quillet.ini"),
