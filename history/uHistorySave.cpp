@@ -1,6 +1,8 @@
 #include "history/uHistorySave.h"
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <utility>
 
 #include "config/PluginGlobals.h"
@@ -16,6 +18,10 @@ namespace {
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kReceivedSeparator = "--------------------------------------<-";
 constexpr std::string_view kSentSeparator = "-------------------------------------->-";
+// How long a history file held by another program is waited for, and the first wait.
+constexpr std::chrono::milliseconds kPatience{200};
+constexpr std::chrono::milliseconds kFirstPause{10};
+
 constexpr std::string_view kInvalidFileNameChars = "/:*?\"<>|";
 
 // For each byte, whether it is one of kInvalidFileNameChars: a path is cleaned in one pass with
@@ -78,6 +84,25 @@ bool CreateFolders(const std::string& folderPart) {
     return true;
 }
 
+// Appends the entry; a file another program holds for a moment (a virus scanner, an indexer, a
+// backup) is tried again, waiting a little longer each time, for at most kPatience in all
+// before the failure goes on to be told. Any other failure goes on at once.
+void AppendWithPatience(const std::string& path, const std::string& entry) {
+    const auto start = std::chrono::steady_clock::now();
+    for (unsigned attempt = 1;; ++attempt) {
+        try {
+            platform::AppendToFile(path, entry);
+            return;
+        } catch (const platform::SystemError& error) {
+            const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::chrono::steady_clock::now() - start);
+            if (!platform::NamesSharingViolation(error) || waited >= kPatience) throw;
+            const auto pause = std::min(kFirstPause * attempt, kPatience - waited);
+            platform::Pause(static_cast<unsigned>(pause.count()));
+        }
+    }
+}
+
 // Appends the entry to the file, creating the file's folders first when they are missing; false
 // when one cannot be made. The folders are only found missing by the append itself, so a message
 // to a file that exists costs no more than the append. Any other failure is the file's own only
@@ -85,13 +110,13 @@ bool CreateFolders(const std::string& folderPart) {
 // the open as well, and is a folder that cannot be made.
 bool AppendCreatingFolders(const std::string& path, const std::string& entry) {
     try {
-        platform::AppendToFile(path, entry);
+        AppendWithPatience(path, entry);
         return true;
     } catch (const platform::SystemError& error) {
         if (!platform::NamesMissingFolder(error) && platform::FolderExists(FolderOf(path))) throw;
     }
     if (!CreateFolders(FolderOf(path))) return false;
-    platform::AppendToFile(path, entry);
+    AppendWithPatience(path, entry);
     return true;
 }
 

@@ -50,6 +50,13 @@ private:
 // (ERROR_PATH_NOT_FOUND; ENOENT or ENOTDIR).
 bool NamesMissingFolder(const SystemError& error);
 
+// True when the error says that another program holds the file for a moment
+// (ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION). Never natively: Linux has no sharing modes.
+bool NamesSharingViolation(const SystemError& error);
+
+// Waits `milliseconds` (Sleep).
+void Pause(unsigned milliseconds);
+
 // ---- Text --------------------------------------------------------------------------------------
 
 // The ANSI code page in force (GetACP).
@@ -159,12 +166,14 @@ FileLook LookAtFile(const std::string& path);
 // The time now, in the ticks of FileStamp::lastWrite (GetSystemTimeAsFileTime).
 std::int64_t CurrentFileTime();
 
-// The whole content of a file, opened for reading with read sharing only (others may read it,
-// not write it). Empty when the file is missing or cannot be opened or read.
+// The whole content of a file, opened for reading while others may read, write and delete it
+// (a file an editor or a sync tool holds open is still read). Empty when the file is missing or
+// cannot be opened or read.
 std::optional<std::string> ReadWholeFile(const std::string& path);
 
-// Creates or replaces a file with `bytes`. Throws SystemError on any failure; a write that fails
-// part-way (a full disk) leaves the file empty, not cut.
+// Creates or replaces a file with `bytes`; an existing file is written in place and keeps its
+// attributes (Windows refuses to replace a hidden or system file). Throws SystemError on any
+// failure; a write that fails part-way (a full disk) leaves the file empty, not cut.
 void WriteWholeFile(const std::string& path, std::string_view bytes);
 
 // Appends `bytes` to the file with one write, creating the file when it does not exist; the file

@@ -42,6 +42,17 @@ ObstaclePtr ProtectFromWriting(const std::string& path);
 // other open of it succeeds. Null natively: Linux has no mandatory sharing modes.
 ObstaclePtr HoldWithoutSharing(const std::string& path);
 
+// A second handle holds the existing file open for writing while letting others read it, as an
+// editor or a sync tool does. Null natively: Linux has no sharing modes.
+ObstaclePtr HoldOpenForWriting(const std::string& path);
+
+// The existing file gets the hidden and system attributes, which make Windows refuse to replace
+// it with CREATE_ALWAYS. Null natively, which has no such attributes.
+ObstaclePtr MarkHiddenAndSystem(const std::string& path);
+
+// True when the file has both the hidden and the system attribute (never natively).
+bool IsHiddenAndSystem(const std::string& path);
+
 // The existing file still exists as a file but every read of it fails: on Windows it is held
 // without sharing; natively it is moved aside and a link to /proc/self/mem, whose first page no
 // process maps, takes its place (reads end in EIO). Null when that cannot be set up.

@@ -211,6 +211,18 @@ bool NamesMissingFolder(const SystemError& error) {
     return error.code() == ENOENT || error.code() == ENOTDIR;
 }
 
+bool NamesSharingViolation(const SystemError&) {
+    return false;
+}
+
+void Pause(unsigned milliseconds) {
+    struct timespec wait {};
+    wait.tv_sec = static_cast<time_t>(milliseconds / 1000);
+    wait.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
+    while (::nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+    }
+}
+
 void AppendToFile(const std::string& path, std::string_view bytes) {
     WriteFile(path, O_WRONLY | O_CREAT | O_APPEND, bytes);
 }

@@ -109,6 +109,18 @@ ObstaclePtr HoldWithoutSharing(const std::string&) {
     return nullptr;
 }
 
+ObstaclePtr HoldOpenForWriting(const std::string&) {
+    return nullptr;
+}
+
+ObstaclePtr MarkHiddenAndSystem(const std::string&) {
+    return nullptr;
+}
+
+bool IsHiddenAndSystem(const std::string&) {
+    return false;
+}
+
 ObstaclePtr MakeUnreadable(const std::string& path) {
     const auto native = posix::NativePath(path);
     if (!native) return nullptr;

@@ -44,8 +44,12 @@ struct FindCloser {
     void operator()(HANDLE find) const { FindClose(find); }
 };
 
-FileHandle OpenShared(const std::string& path, DWORD access, DWORD disposition) {
-    return FileHandle(CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
+// Files the plug-in only reads let others do anything meanwhile; files it writes let others read.
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+FileHandle OpenShared(const std::string& path, DWORD access, DWORD disposition,
+                      DWORD sharing = FILE_SHARE_READ) {
+    return FileHandle(CreateFileA(path.c_str(), access, sharing, nullptr, disposition,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
@@ -131,7 +135,7 @@ void CreateFolder(const std::string& path) {
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-    FileHandle file = OpenShared(path, GENERIC_READ, OPEN_EXISTING);
+    FileHandle file = OpenShared(path, GENERIC_READ, OPEN_EXISTING, kShareAll);
     if (!file.isOpen()) return std::nullopt;
     std::string content;
     std::string chunk(64 * 1024, '\0');
@@ -166,15 +170,26 @@ std::int64_t CurrentFileTime() {
     return static_cast<std::int64_t>(Ticks(now));
 }
 
+// An existing file is opened and emptied rather than replaced: CREATE_ALWAYS would be refused
+// for a hidden or system file, and would take its attributes away.
 void WriteWholeFile(const std::string& path, std::string_view bytes) {
-    FileHandle file = OpenShared(path, GENERIC_WRITE, CREATE_ALWAYS);
+    FileHandle file = OpenShared(path, GENERIC_WRITE, OPEN_ALWAYS);
     if (!file.isOpen()) ThrowSystemError("CreateFileA", path, GetLastError());
+    if (!SetEndOfFile(file.get())) ThrowSystemError("SetEndOfFile", path, GetLastError());
     WriteAllOrNothing(file, path, bytes);
     CloseChecked(file, path);
 }
 
 bool NamesMissingFolder(const SystemError& error) {
     return error.code() == ERROR_PATH_NOT_FOUND;
+}
+
+bool NamesSharingViolation(const SystemError& error) {
+    return error.code() == ERROR_SHARING_VIOLATION || error.code() == ERROR_LOCK_VIOLATION;
+}
+
+void Pause(unsigned milliseconds) {
+    Sleep(milliseconds);
 }
 
 // Opened for appending only, every write goes to the file's end with no seek of ours: one call

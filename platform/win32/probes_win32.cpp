@@ -83,6 +83,27 @@ ObstaclePtr HoldWithoutSharing(const std::string& path) {
     return std::make_unique<HeldFile>(file);
 }
 
+ObstaclePtr HoldOpenForWriting(const std::string& path) {
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    return std::make_unique<HeldFile>(file);
+}
+
+ObstaclePtr MarkHiddenAndSystem(const std::string& path) {
+    const DWORD old = GetFileAttributesA(path.c_str());
+    if (old == INVALID_FILE_ATTRIBUTES) return nullptr;
+    const DWORD marked = old | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    if (!SetFileAttributesA(path.c_str(), marked)) return nullptr;
+    return std::make_unique<Attributes>(path, old);
+}
+
+bool IsHiddenAndSystem(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    constexpr DWORD kBoth = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & kBoth) == kBoth;
+}
+
 ObstaclePtr MakeUnreadable(const std::string& path) {
     return HoldWithoutSharing(path);
 }

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "config/u_IniSettings.h"
@@ -103,6 +104,47 @@ TEST_F(FaultInjectionTest, HistoryFileHeldWithoutSharingIsToldAndLeftWhole) {
     auto obstacle = platform::HoldWithoutSharing(PathOf(kBobsFile));
     if (!obstacle) GTEST_SKIP() << "Linux has no mandatory sharing modes to hold a file with";
     ExpectBlockedFileToldAndRecovered(std::move(obstacle), seed);
+}
+
+// A scanner or a backup that holds the history file for a moment does not cost the message.
+TEST_F(FaultInjectionTest, HistoryFileHeldForAMomentIsWrittenWithoutABox) {
+    const std::string seed = SeedBobsFile();
+    auto obstacle = platform::HoldWithoutSharing(PathOf(kBobsFile));
+    if (!obstacle) GTEST_SKIP() << "Linux has no mandatory sharing modes to hold a file with";
+    std::thread release([&obstacle] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        obstacle.reset();
+    });
+    EXPECT_EQ(host.Send(BobsMessage(), true, 77), 1);
+    release.join();
+    EXPECT_TRUE(host.TakeShown().empty());
+    const std::string after = ReadBytes(folder.native(kBobsFile)).value_or("");
+    EXPECT_TRUE(IsOneEntryOfBobs(std::string_view(after).substr(seed.size())));
+}
+
+// Files the plug-in only reads are read while an editor or a sync tool holds them open for
+// writing; a hidden or system settings file can still be written, and stays hidden.
+TEST_F(FaultInjectionTest, FilesHeldOpenByOthersOrHiddenAreStillUsed) {
+    WriteBytes(folder.native("Quillet.ini"), "[Settings]\r\nPathFolder2=Logs\r\n");
+    WriteBytes(folder.native("aliases.ini"), "12345==Bob\r\n");
+    WriteBytes(folder.native("Exclude.ini"), "Eve\r\n");
+    std::vector<platform::ObstaclePtr> held;
+    for (const char* name : {"Quillet.ini", "aliases.ini", "Exclude.ini"}) {
+        held.push_back(platform::HoldOpenForWriting(PathOf(name)));
+        if (!held.back()) GTEST_SKIP() << "Linux has no sharing modes to hold a file with";
+    }
+    ReloadLists();
+    EXPECT_EQ(ExcludeList, std::vector<std::string>{"Eve"});
+    EXPECT_EQ(host.Send(BobsMessage()), 1);
+    EXPECT_TRUE(IsOneEntryOfBobs(ReadBytes(folder.native("LOGS\\ICQ\\777\\Bob.TXT")).value_or("")));
+    held.clear();
+
+    auto hidden = platform::MarkHiddenAndSystem(SettingsFileName());
+    ASSERT_TRUE(hidden);
+    WriteSetting("PathFileExt", "log");
+    EXPECT_EQ(ReadSetting("PathFileExt", "txt"), "log");
+    EXPECT_TRUE(platform::IsHiddenAndSystem(SettingsFileName()));
+    EXPECT_TRUE(host.TakeShown().empty());
 }
 
 // The settings store names the file it could not write and changes nothing in it.
