@@ -9,8 +9,10 @@
 //     siblings at the group box's offset (as in any Windows dialog), so that their notifications
 //     reach the dialog's own window procedure;
 //   - the pages of a tab control are siblings of the tab control, laid over its display area and
-//     placed right above it in the z-order: the keyboard then reaches the rows before the tab
-//     control in the order of the layout, then the visible page's rows, then the tab control.
+//     following it in the z-order, as the pages of a property sheet do: the keyboard reaches the
+//     tab control in its row's place, then the visible page's rows. The tab control leaves the
+//     mouse to what lies under it outside its tabs (HTTRANSPARENT), and paints only its tabs and
+//     border over the pages.
 // The keyboard tab order is the z-order of each window's children, which is the order of
 // creation, which is the order of the rows.
 // clang-format off
@@ -418,10 +420,6 @@ void Win32Dialog::AddPage(Control& tabs, Control& page, std::size_t index) {
     item.pszText = caption.data();
     ::SendMessageA(tabs.window, TCM_INSERTITEMA, page.pageIndex, reinterpret_cast<LPARAM>(&item));
     win32::SetWindowTextAnsi(page.window, page.text);
-    // Right above the tab control, after the pages before it.
-    HWND above = ::GetWindow(tabs.window, GW_HWNDPREV);
-    ::SetWindowPos(page.window, above != nullptr ? above : HWND_TOP, 0, 0, 0, 0,
-                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     // The display area is known once the tab control has a tab to measure.
     const RECT display = RowRect(page);
     ::MoveWindow(page.window, display.left, display.top, display.right - display.left,

@@ -16,6 +16,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -820,8 +821,8 @@ TEST_F(BuilderTest, KeyboardFollowsTheRowOrderAndSwitchesPages) {
                    "Escape did not close the dialog");
     });
     EXPECT_THAT(problems, IsEmpty());
-    // Rows of the form before the tab control, the visible page's rows, then the tab control.
-    EXPECT_THAT(visited, ElementsAre("bSecond", "cbPick", "eInGroup", "mText", "Tabs", "bFirst"));
+    // Rows of the form in their order, the tab control among them, then the visible page's rows.
+    EXPECT_THAT(visited, ElementsAre("bSecond", "Tabs", "cbPick", "eInGroup", "mText", "bFirst"));
     EXPECT_THAT(events_.events, ElementsAre("show", "change Tabs"));
 }
 
@@ -1062,11 +1063,31 @@ TEST_F(PluginOptionsTest, FreshFolderShowsTheDefaultsOnEveryPageAndCancelWritesN
         std::string folder, subFolder, fileName, extension, customFolder, excluded, aliases;
         bool customEnabled = true, browseEnabled = true;
         std::vector<std::string> languages;
+        std::vector<std::string> tabOrder;
         RECT frame{}, client{};
         LONG style = 0;
     } seen;
     const auto problems = ShowOptions([&](User& user) {
         const OptionsWindows dialog = OptionsWindows::Find(user);
+        const std::pair<HWND, const char*> named[] = {
+            {dialog.Button(user, "Cancel"), "Button1"},
+            {dialog.Button(user, "Save"), "bSave"},
+            {dialog.Button(user, "Reset to Default"), "bReset"},
+            {dialog.tabs, "PageControl1"},
+            {dialog.Folder(user), "cbFolder1"},
+            {dialog.SubFolder(user), "ePath2"},
+            {dialog.FileName(user), "eFileName"},
+            {dialog.Extension(user), "eExt"},
+        };
+        const HWND first = ::GetNextDlgTabItem(dialog.form, nullptr, FALSE);
+        for (HWND item = first; item != nullptr && seen.tabOrder.size() < 20;) {
+            const auto* known =
+                std::find_if(std::begin(named), std::end(named),
+                             [&](const auto& entry) { return entry.first == item; });
+            seen.tabOrder.push_back(known != std::end(named) ? known->second : ClassOf(item));
+            item = ::GetNextDlgTabItem(dialog.form, item, FALSE);
+            if (item == first) break;
+        }
         seen.folder = TextOf(dialog.Folder(user));
         seen.subFolder = TextOf(dialog.SubFolder(user));
         seen.fileName = TextOf(dialog.FileName(user));
@@ -1099,6 +1120,9 @@ TEST_F(PluginOptionsTest, FreshFolderShowsTheDefaultsOnEveryPageAndCancelWritesN
     EXPECT_EQ(seen.excluded, "");
     EXPECT_EQ(seen.aliases, "");
     EXPECT_THAT(seen.languages, ElementsAre("English"));
+    // The buttons, the tabs, then the page shown (the custom folder's controls are disabled).
+    EXPECT_THAT(seen.tabOrder, ElementsAre("Button1", "bSave", "bReset", "PageControl1",
+                                           "cbFolder1", "ePath2", "eFileName", "eExt"));
     EXPECT_EQ(seen.frame.left, 0);
     EXPECT_EQ(seen.frame.top, 0);
     EXPECT_EQ(seen.client.right, 513);
