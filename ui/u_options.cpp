@@ -61,7 +61,7 @@ constexpr int TextTop = 3;
 constexpr int VersionFromRight = 45;
 constexpr int IconLeft = 4;
 constexpr int IconTop = 6;
-constexpr std::size_t MinimumNativeName = 4;
+constexpr std::size_t MinimumNativeName = 4;  // characters (UTF-16 units)
 
 constexpr std::uint32_t Wrapped = platform::kWordWrap | platform::kFixedSize;
 
@@ -336,9 +336,11 @@ void TfOptions::lbLangsDrawItem(int index, const platform::Rect& rect, bool sele
     const std::string& row = rows[static_cast<std::size_t>(index)];
     const std::string languageFile = LanguagesFolder() + row;
 
+    // A native name counts in characters, not in the bytes of a double-byte code page.
     const std::string nativeName = ReadIniValue("TRANSLATOR", "NativeName", languageFile);
-    const std::string label =
-        nativeName.size() >= MinimumNativeName ? nativeName + "   (" + row + ")" : row;
+    const std::string label = platform::AnsiToWide(nativeName).size() >= MinimumNativeName
+                                  ? nativeName + "   (" + row + ")"
+                                  : row;
     const Color background = selected         ? SelectedBackground
                              : index % 2 == 0 ? EvenBackground
                                               : OddBackground;

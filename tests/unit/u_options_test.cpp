@@ -352,6 +352,7 @@ TEST_F(OptionsTest, RowsAreMeasuredAndPaintedFromTheirLanguageFiles) {
     WriteGerman();
     WriteFile("Languages/German.ico", "icon");
     WriteFile("Languages/Abc.ini", "[TRANSLATOR]\r\nNativeName=Abc\r\n");
+    WriteFile("Languages/Nihon.ini", Utf16File(u"[TRANSLATOR]\r\nNativeName=\u65E5\u672C\r\n"));
     const std::string languages = folder.path("Languages\\");
     const platform::Color blue{0, 113, 225}, white{255, 255, 255}, black{0, 0, 0},
         pale{216, 233, 254};
@@ -363,8 +364,9 @@ TEST_F(OptionsTest, RowsAreMeasuredAndPaintedFromTheirLanguageFiles) {
         int index;
         platform::Color background, text;
         std::string label;
-        std::string version;                  // empty: none drawn
-        std::vector<std::string> iconsDrawn;  // in order
+        std::string version;                                 // empty: none drawn
+        std::vector<std::string> iconsDrawn;                 // in order
+        std::optional<std::string> codePage = std::nullopt;  // natively; Wine keeps the system's
     };
     const std::vector<Case> cases = {
         {"native name, version, icon",
@@ -388,6 +390,17 @@ TEST_F(OptionsTest, RowsAreMeasuredAndPaintedFromTheirLanguageFiles) {
          "1.2",
          {languages + "German.ico"}},
         {"short native name", {}, "Abc.ini", false, 2, white, black, "Abc.ini", "", {}},
+        {"two characters, four bytes in code page 932",
+         {},
+         "Nihon.ini",
+         false,
+         2,
+         white,
+         black,
+         "Nihon.ini",
+         "",
+         {},
+         "932"},
         {"missing file", {}, "Gone.ini", false, 3, pale, black, "Gone.ini", "", {}},
         {"English without icons", {}, "English", false, 0, white, black, "English", "", {}},
         {"uk.ico alone",
@@ -419,6 +432,7 @@ TEST_F(OptionsTest, RowsAreMeasuredAndPaintedFromTheirLanguageFiles) {
         d.AddItem("lbLangs", c.row);
         EXPECT_EQ(d.MeasureRow("lbLangs", c.index, 13), 23) << c.name;
         const platform::Rect rect{0, 40, 457, 63};
+        const test::ScopedEnv codePage("QUILLET_ACP", c.codePage);
         const std::vector<PaintCall> calls = d.PaintRow("lbLangs", c.index, rect, c.selected);
         ASSERT_GE(calls.size(), 2u) << c.name;
         EXPECT_EQ(calls[0].what, PaintCall::What::Fill) << c.name;
