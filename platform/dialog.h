@@ -115,7 +115,9 @@ public:
     virtual void Close() = 0;
 };
 
-// The platform's dialog for a layout, or null where the platform has no screen.
+// The platform's dialog for a layout, or null where the platform has no screen. Throws
+// SystemError when the system cannot make its windows, std::invalid_argument for a layout it
+// cannot build.
 std::unique_ptr<Dialog> CreateDialog(const std::vector<ControlSpec>& layout, DialogEvents& events);
 
 }  // namespace platform

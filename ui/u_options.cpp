@@ -428,11 +428,29 @@ void TfOptions::OnDrawItem(const std::string& control, int index, const platform
 
 // ---- The options event -------------------------------------------------------------------------
 
+namespace {
+
+// The box for a dialog the system could not build: that it cannot be shown, the system's reason
+// in its own words (error 0: it gave none), and the call that failed on which window.
+std::string CannotBuildText(const platform::SystemError& error) {
+    std::string text =
+        "The options dialog cannot be shown: the system could not make its windows.\n";
+    text += error.code() != 0 ? error.reason() : "The system gave no reason.";
+    text += "\n(" + error.operation();
+    if (!error.path().empty()) text += " " + error.path();
+    return text + ", error " + std::to_string(error.code()) + ")";
+}
+
+}  // namespace
+
 // A dialog that cannot be built is reported, not passed over in silence.
 void ShowOptionsDialog(const DialogFactory& createDialog) {
     std::unique_ptr<TfOptions> form;
     try {
         form = std::make_unique<TfOptions>(createDialog);
+    } catch (const platform::SystemError& error) {
+        platform::ShowMessage(CannotBuildText(error), ErrorCaption);
+        return;
     } catch (const std::exception& error) {
         platform::ShowMessage(std::string("The options dialog cannot be shown: ") + error.what(),
                               ErrorCaption);

@@ -90,7 +90,8 @@ private:
 };
 
 // Shows the options dialog modally and returns when the user closes it. Where the platform has
-// no dialog, a message box says that the dialog needs the Windows build.
+// no dialog, a message box says that the dialog needs the Windows build; where the system cannot
+// build it, the box says why.
 void ShowOptionsDialog();
 void ShowOptionsDialog(const DialogFactory& createDialog);
 

@@ -930,11 +930,7 @@ void Win32Dialog::ShowError(const std::string& text, const std::string& caption)
 }  // namespace
 
 std::unique_ptr<Dialog> CreateDialog(const std::vector<ControlSpec>& layout, DialogEvents& events) {
-    try {
-        return std::make_unique<Win32Dialog>(layout, events);
-    } catch (const SystemError&) {
-        return nullptr;  // no window can be made: a process without a screen
-    }
+    return std::make_unique<Win32Dialog>(layout, events);
 }
 
 }  // namespace platform

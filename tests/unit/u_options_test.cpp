@@ -499,6 +499,13 @@ TEST_F(OptionsTest, WithoutADialogTheUserIsToldWhy) {
              throw std::runtime_error("no room for another row");
          },
          "cannot be shown: no room for another row"},
+        {[](const std::vector<platform::ControlSpec>&,
+            platform::DialogEvents&) -> std::unique_ptr<platform::Dialog> {
+             throw platform::SystemError("CreateWindowExW", "bSave", 1400,
+                                         "Invalid window handle.");
+         },
+         "cannot be shown: the system could not make its windows.\nInvalid window handle.\n"
+         "(CreateWindowExW bSave, error 1400)"},
     };
     for (const auto& [factory, expected] : cases) {
         shownMessages.clear();

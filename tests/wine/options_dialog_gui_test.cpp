@@ -1235,6 +1235,55 @@ TEST_F(PluginOptionsTest, ResetPutsTheDefaultsBackAndKeepsTheCustomFolder) {
     EXPECT_EQ(Setting("Settings", "PathFolderCustom"), "D:\\Mine");
 }
 
+// Top-level windows of this process of a class, shown or not.
+int WindowsOfClass(const std::string& className) {
+    struct Count {
+        const std::string* className;
+        int found;
+    } count{&className, 0};
+    ::EnumWindows(
+        [](HWND window, LPARAM parameter) WINAPI -> BOOL {
+            auto& state = *reinterpret_cast<Count*>(parameter);
+            DWORD process = 0;
+            ::GetWindowThreadProcessId(window, &process);
+            if (process == ::GetCurrentProcessId() && ClassOf(window) == *state.className) {
+                ++state.found;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count.found;
+}
+
+// A dialog the system cannot make is not taken for a system without a screen: the box says why.
+TEST_F(PluginOptionsTest, DialogTheSystemCannotMakeIsReportedWithItsReason) {
+    HHOOK refusal = ::SetWindowsHookExA(
+        WH_CBT,
+        [](int code, WPARAM wParam, LPARAM lParam) WINAPI -> LRESULT {
+            if (code == HCBT_CREATEWND &&
+                ClassOf(reinterpret_cast<HWND>(wParam)) == "QuilletDialog") {
+                return 1;  // the dialog's window is not made
+            }
+            return ::CallNextHookEx(nullptr, code, wParam, lParam);
+        },
+        nullptr, ::GetCurrentThreadId());
+    ASSERT_NE(refusal, nullptr);
+    std::string caption, text;
+    const auto problems = ShowOptions([&](User& user) {
+        HWND box = user.WaitForMessageBox();
+        caption = TextOf(box);
+        text = TextOf(::GetDlgItem(box, 0xFFFF));
+        ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+    });
+    ::UnhookWindowsHookEx(refusal);
+    EXPECT_THAT(problems, IsEmpty());
+    EXPECT_EQ(caption, "Error - Quillet");
+    EXPECT_THAT(text, StartsWith("The options dialog cannot be shown: the system could not make "
+                                 "its windows.\n"));
+    EXPECT_THAT(text, ::testing::HasSubstr("(CreateWindowExW fOptions, error "));
+    EXPECT_EQ(WindowsOfClass("QuilletDialog"), 0);
+}
+
 // A file that cannot be written stops Save with a message box; the dialog stays open.
 TEST_F(PluginOptionsTest, SaveThatCannotWriteTellsWhyAndKeepsTheDialogOpen) {
     struct Case {
