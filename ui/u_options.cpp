@@ -430,6 +430,22 @@ void TfOptions::OnDrawItem(const std::string& control, int index, const platform
 
 namespace {
 
+// The options dialog being shown, from its making until it is gone; the form is null while only
+// a box about it is open. The host sends its events on one thread.
+bool optionsShowing = false;
+TfOptions* optionsForm = nullptr;
+
+class ShowingOptions {
+public:
+    ShowingOptions() { optionsShowing = true; }
+    ~ShowingOptions() {
+        optionsShowing = false;
+        optionsForm = nullptr;
+    }
+    ShowingOptions(const ShowingOptions&) = delete;
+    ShowingOptions& operator=(const ShowingOptions&) = delete;
+};
+
 // The box for a dialog the system could not build: that it cannot be shown, the system's reason
 // in its own words (error 0: it gave none), and the call that failed on which window.
 std::string CannotBuildText(const platform::SystemError& error) {
@@ -444,30 +460,37 @@ std::string CannotBuildText(const platform::SystemError& error) {
 }  // namespace
 
 // A dialog that cannot be built is reported, not passed over in silence.
-void ShowOptionsDialog(const DialogFactory& createDialog) {
-    std::unique_ptr<TfOptions> form;
+bool ShowOptionsDialog(const DialogFactory& createDialog) {
+    if (optionsShowing) {
+        if (optionsForm != nullptr) optionsForm->Form().BringToFront();
+        return false;
+    }
+    std::unique_ptr<TfOptions> form;  // outlives `showing`: no nested event finds it half gone
+    const ShowingOptions showing;
     try {
         form = std::make_unique<TfOptions>(createDialog);
     } catch (const platform::SystemError& error) {
         platform::ShowMessage(CannotBuildText(error), ErrorCaption);
-        return;
+        return true;
     } catch (const std::exception& error) {
         platform::ShowMessage(std::string("The options dialog cannot be shown: ") + error.what(),
                               ErrorCaption);
-        return;
+        return true;
     }
     if (!form->HasWindow()) {
         platform::ShowMessage(
             "The options dialog needs the Windows build of Quillet: this system has no dialog "
             "to show it in. The settings file lies beside the plug-in and can be edited there.",
             "Quillet");
-        return;
+        return true;
     }
+    optionsForm = form.get();
     form->ShowModal();
+    return true;
 }
 
-void ShowOptionsDialog() {
-    ShowOptionsDialog(platform::CreateDialog);
+bool ShowOptionsDialog() {
+    return ShowOptionsDialog(platform::CreateDialog);
 }
 
 }  // namespace quillet

@@ -144,6 +144,55 @@ int CALLBACK BrowseCallback(HWND picker, UINT message, LPARAM parameter, LPARAM)
     return 0;
 }
 
+// The window the user was working in on this thread when the dialog is made, for the dialog to
+// belong to: the thread's active window, else the foreground window when it is this thread's.
+HWND ActiveWindowOfThisThread() {
+    if (HWND active = ::GetActiveWindow()) return active;
+    HWND foreground = ::GetForegroundWindow();
+    if (foreground != nullptr &&
+        ::GetWindowThreadProcessId(foreground, nullptr) == ::GetCurrentThreadId()) {
+        return foreground;
+    }
+    return nullptr;
+}
+
+// The thread's top-level windows other than the dialog that are enabled, disabled for as long as
+// this object lives (or until Restore), as the owner of a modal dialog is. Only the windows it
+// disabled are enabled again; one destroyed meanwhile is passed over.
+class ThreadWindowsDisabled {
+public:
+    explicit ThreadWindowsDisabled(HWND dialog) : dialog_(dialog) {
+        ::EnumThreadWindows(::GetCurrentThreadId(), &ThreadWindowsDisabled::Collect,
+                            reinterpret_cast<LPARAM>(this));
+        for (HWND window : disabled_) ::EnableWindow(window, FALSE);
+    }
+    ~ThreadWindowsDisabled() { Restore(); }
+    ThreadWindowsDisabled(const ThreadWindowsDisabled&) = delete;
+    ThreadWindowsDisabled& operator=(const ThreadWindowsDisabled&) = delete;
+
+    void Restore() {
+        for (auto window = disabled_.rbegin(); window != disabled_.rend(); ++window) {
+            if (::IsWindow(*window)) ::EnableWindow(*window, TRUE);
+        }
+        disabled_.clear();
+    }
+
+private:
+    static BOOL CALLBACK Collect(HWND window, LPARAM self) {
+        auto& scope = *reinterpret_cast<ThreadWindowsDisabled*>(self);
+        if (window == scope.dialog_ || !::IsWindowEnabled(window)) return TRUE;
+        try {
+            scope.disabled_.push_back(window);
+        } catch (...) {
+            return FALSE;  // out of memory: the windows found so far are the ones disabled
+        }
+        return TRUE;
+    }
+
+    HWND dialog_;
+    std::vector<HWND> disabled_;
+};
+
 // OLE for the length of a scope, as the folder picker's newer style needs it; a thread that
 // already runs another apartment model keeps it.
 class OleScope {
@@ -182,6 +231,7 @@ public:
     void ShowError(const std::string& text, const std::string& caption) override;
     void RunModal() override;
     void Close() override;
+    void BringToFront() override;
 
 private:
     // While the dialog fills its own controls, what it does is not reported as the user's.
@@ -296,8 +346,8 @@ void Win32Dialog::CreateForm(Control& form) {
     RECT frame{0, 0, form.width, form.height};  // the row gives the client area
     ::AdjustWindowRectEx(&frame, style, FALSE, exStyle);
     form_ = ::CreateWindowExW(exStyle, ContainerClasses::kForm, L"", style, form.left, form.top,
-                              frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
-                              win32::ThisModule(), this);
+                              frame.right - frame.left, frame.bottom - frame.top,
+                              ActiveWindowOfThisThread(), nullptr, win32::ThisModule(), this);
     CheckCreated(form_, form.name);
     form.window = form_;
     ::SendMessageW(form_, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.For(form.flags)), FALSE);
@@ -731,13 +781,15 @@ void Win32Dialog::FocusFirstControl() {
 void Win32Dialog::RunModal() {
     if (form_ == nullptr || !::IsWindow(form_)) return;
     closing_ = false;
+    ThreadWindowsDisabled disabled(form_);
     events_.OnShow();
     if (closing_ || !::IsWindow(form_)) return;
     ::ShowWindow(form_, SW_SHOWNORMAL);
     ::UpdateWindow(form_);
     ::SetForegroundWindow(form_);
     FocusFirstControl();
-    // Every message of the thread is dispatched, the host's too: the dialog disables nothing.
+    // Every message of the thread is dispatched, the host's too (its windows are disabled, but
+    // what it posts and its timers still arrive).
     MSG message{};
     while (!closing_) {
         const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
@@ -748,12 +800,22 @@ void Win32Dialog::RunModal() {
         }
         Dispatch(message);
     }
+    // The host's windows first, so that the system gives the keyboard back to the owner when
+    // the dialog goes.
+    disabled.Restore();
     if (::IsWindow(form_)) ::ShowWindow(form_, SW_HIDE);
 }
 
 void Win32Dialog::Close() {
     closing_ = true;
     if (form_ != nullptr) ::PostMessageW(form_, WM_NULL, 0, 0);  // wakes the loop
+}
+
+void Win32Dialog::BringToFront() {
+    if (form_ == nullptr || !::IsWindow(form_)) return;
+    HWND front = ::GetLastActivePopup(form_);  // a message box of the dialog, else the dialog
+    if (front == nullptr || !::IsWindowVisible(front)) return;
+    ::SetForegroundWindow(front);
 }
 
 void Win32Dialog::ProcessMessages() {

@@ -8,6 +8,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "config/IniFile.h"
@@ -510,12 +511,43 @@ TEST_F(OptionsTest, WithoutADialogTheUserIsToldWhy) {
     for (const auto& [factory, expected] : cases) {
         shownMessages.clear();
         platform::SetMessageObserver(RecordMessage);
-        ShowOptionsDialog(factory);
+        EXPECT_TRUE(ShowOptionsDialog(factory));
         platform::SetMessageObserver(nullptr);
         ASSERT_EQ(shownMessages.size(), 1u) << expected;
         EXPECT_NE(shownMessages[0].find(expected), std::string::npos) << shownMessages[0];
         EXPECT_FALSE(File("Quillet.ini"));
     }
+}
+
+// The host may send the options event again while the dialog runs its modal loop: no second
+// dialog is made, the open one comes to the front, and only the first call tells its caller
+// that a dialog was shown. A closed dialog leaves nothing behind for the next event.
+TEST_F(OptionsTest, AskedForAgainWhileOpenTheDialogComesToTheFront) {
+    int made = 0;
+    bool nested = false;
+    std::vector<bool> nestedShown;
+    std::vector<int> broughtToFront;
+    DialogFactory factory;
+    factory = [&](const std::vector<platform::ControlSpec>& layout,
+                  platform::DialogEvents& events) -> std::unique_ptr<platform::Dialog> {
+        ++made;
+        auto headless = std::make_unique<HeadlessDialog>(layout, events);
+        headless->whileShown = [&](HeadlessDialog& d) {
+            if (!std::exchange(nested, true)) {  // a second dialog, if any, asks no further
+                nestedShown.push_back(ShowOptionsDialog(factory));
+                broughtToFront.push_back(d.broughtToFront);
+                nested = false;
+            }
+            d.Click("Button1");
+        };
+        return headless;
+    };
+    for (int round = 1; round <= 2; ++round) {
+        EXPECT_TRUE(ShowOptionsDialog(factory));
+        EXPECT_EQ(made, round);
+    }
+    EXPECT_EQ(nestedShown, std::vector<bool>({false, false}));
+    EXPECT_EQ(broughtToFront, std::vector<int>({1, 1}));
 }
 
 }  // namespace
