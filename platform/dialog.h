@@ -110,12 +110,19 @@ public:
     virtual void ShowError(const std::string& text, const std::string& caption) = 0;
 
     // Shows the dialog modally; OnShow runs first; returns when Close is called or the user
-    // closes the window.
+    // closes the window. From before OnShow until it returns, by whatever way, the thread's other
+    // top-level windows that were enabled are disabled, and then enabled again.
     virtual void RunModal() = 0;
     virtual void Close() = 0;
+    // Brings the dialog, or the message box it shows, to the front and gives it the keyboard; a
+    // dialog not yet shown is left to come to the front when it is.
+    virtual void BringToFront() = 0;
 };
 
-// The platform's dialog for a layout, or null where the platform has no screen.
+// The platform's dialog for a layout, owned by the window active on this thread when it is made
+// (none when there is none), so that it stays above that window. Null where the platform has no
+// screen. Throws SystemError when the system cannot make its windows, std::invalid_argument for
+// a layout it cannot build.
 std::unique_ptr<Dialog> CreateDialog(const std::vector<ControlSpec>& layout, DialogEvents& events);
 
 }  // namespace platform

@@ -76,10 +76,11 @@ void RecordMessage(TPluginEvent& event, bool received) {
     event.Result = 1;
 }
 
-// The options event: the dialog, then the lists it may have saved take effect.
+// The options event: the dialog, then the lists it may have saved take effect. Sent again while
+// the dialog (or its box) is open, it only brings that to the front: the event that opened it
+// reloads the lists when it closes.
 void ShowOptions() {
-    ShowOptionsDialog();
-    ReloadLists();
+    if (ShowOptionsDialog()) ReloadLists();
 }
 }  // namespace
 

@@ -62,7 +62,7 @@ constexpr int TextTop = 3;
 constexpr int VersionFromRight = 45;
 constexpr int IconLeft = 4;
 constexpr int IconTop = 6;
-constexpr std::size_t MinimumNativeName = 4;
+constexpr std::size_t MinimumNativeName = 4;  // characters (UTF-16 units)
 
 constexpr std::uint32_t Wrapped = platform::kWordWrap | platform::kFixedSize;
 
@@ -328,9 +328,11 @@ void TfOptions::lbLangsDrawItem(int index, const platform::Rect& rect, bool sele
     const std::string& row = rows[static_cast<std::size_t>(index)];
     const std::string languageFile = LanguagesFolder() + row;
 
+    // A native name counts in characters, not in the bytes of a double-byte code page.
     const std::string nativeName = ReadIniValue("TRANSLATOR", "NativeName", languageFile);
-    const std::string label =
-        nativeName.size() >= MinimumNativeName ? nativeName + "   (" + row + ")" : row;
+    const std::string label = platform::AnsiToWide(nativeName).size() >= MinimumNativeName
+                                  ? nativeName + "   (" + row + ")"
+                                  : row;
     const Color background = selected         ? SelectedBackground
                              : index % 2 == 0 ? EvenBackground
                                               : OddBackground;
@@ -418,28 +420,69 @@ void TfOptions::OnDrawItem(const std::string& control, int index, const platform
 
 // ---- The options event -------------------------------------------------------------------------
 
+namespace {
+
+// The options dialog being shown, from its making until it is gone; the form is null while only
+// a box about it is open. The host sends its events on one thread.
+bool optionsShowing = false;
+TfOptions* optionsForm = nullptr;
+
+class ShowingOptions {
+public:
+    ShowingOptions() { optionsShowing = true; }
+    ~ShowingOptions() {
+        optionsShowing = false;
+        optionsForm = nullptr;
+    }
+    ShowingOptions(const ShowingOptions&) = delete;
+    ShowingOptions& operator=(const ShowingOptions&) = delete;
+};
+
+// The box for a dialog the system could not build: that it cannot be shown, the system's reason
+// in its own words (error 0: it gave none), and the call that failed on which window.
+std::string CannotBuildText(const platform::SystemError& error) {
+    std::string text =
+        "The options dialog cannot be shown: the system could not make its windows.\n";
+    text += error.code() != 0 ? error.reason() : "The system gave no reason.";
+    text += "\n(" + error.operation();
+    if (!error.path().empty()) text += " " + error.path();
+    return text + ", error " + std::to_string(error.code()) + ")";
+}
+
+}  // namespace
+
 // A dialog that cannot be built is reported, not passed over in silence.
-void ShowOptionsDialog(const DialogFactory& createDialog) {
-    std::unique_ptr<TfOptions> form;
+bool ShowOptionsDialog(const DialogFactory& createDialog) {
+    if (optionsShowing) {
+        if (optionsForm != nullptr) optionsForm->Form().BringToFront();
+        return false;
+    }
+    std::unique_ptr<TfOptions> form;  // outlives `showing`: no nested event finds it half gone
+    const ShowingOptions showing;
     try {
         form = std::make_unique<TfOptions>(createDialog);
+    } catch (const platform::SystemError& error) {
+        platform::ShowMessage(CannotBuildText(error), ErrorCaption);
+        return true;
     } catch (const std::exception& error) {
         platform::ShowMessage(std::string("The options dialog cannot be shown: ") + error.what(),
                               ErrorCaption);
-        return;
+        return true;
     }
     if (!form->HasWindow()) {
         platform::ShowMessage(
             "The options dialog needs the Windows build of Quillet: this system has no dialog "
             "to show it in. The settings file lies beside the plug-in and can be edited there.",
             "Quillet");
-        return;
+        return true;
     }
+    optionsForm = form.get();
     form->ShowModal();
+    return true;
 }
 
-void ShowOptionsDialog() {
-    ShowOptionsDialog(platform::CreateDialog);
+bool ShowOptionsDialog() {
+    return ShowOptionsDialog(platform::CreateDialog);
 }
 
 }  // namespace quillet

@@ -89,9 +89,12 @@ private:
     std::unique_ptr<platform::Dialog> form_;
 };
 
-// Shows the options dialog modally and returns when the user closes it. Where the platform has
-// no dialog, a message box says that the dialog needs the Windows build.
-void ShowOptionsDialog();
-void ShowOptionsDialog(const DialogFactory& createDialog);
+// Shows the options dialog modally and returns true when the user has closed it. Where the
+// platform has no dialog, a message box says that the dialog needs the Windows build; where the
+// system cannot build it, the box says why; true as well. Asked again while this dialog (or its
+// box) is open, as the host may do during the modal loop, it opens no second one: the open
+// dialog comes to the front, and false returns at once.
+bool ShowOptionsDialog();
+bool ShowOptionsDialog(const DialogFactory& createDialog);
 
 }  // namespace quillet

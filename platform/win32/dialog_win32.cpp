@@ -9,8 +9,10 @@
 //     siblings at the group box's offset (as in any Windows dialog), so that their notifications
 //     reach the dialog's own window procedure;
 //   - the pages of a tab control are siblings of the tab control, laid over its display area and
-//     placed right above it in the z-order: the keyboard then reaches the rows before the tab
-//     control in the order of the layout, then the visible page's rows, then the tab control.
+//     following it in the z-order, as the pages of a property sheet do: the keyboard reaches the
+//     tab control in its row's place, then the visible page's rows. The tab control leaves the
+//     mouse to what lies under it outside its tabs (HTTRANSPARENT), and paints only its tabs and
+//     border over the pages.
 // The keyboard tab order is the z-order of each window's children, which is the order of
 // creation, which is the order of the rows.
 // clang-format off
@@ -142,6 +144,55 @@ int CALLBACK BrowseCallback(HWND picker, UINT message, LPARAM parameter, LPARAM)
     return 0;
 }
 
+// The window the user was working in on this thread when the dialog is made, for the dialog to
+// belong to: the thread's active window, else the foreground window when it is this thread's.
+HWND ActiveWindowOfThisThread() {
+    if (HWND active = ::GetActiveWindow()) return active;
+    HWND foreground = ::GetForegroundWindow();
+    if (foreground != nullptr &&
+        ::GetWindowThreadProcessId(foreground, nullptr) == ::GetCurrentThreadId()) {
+        return foreground;
+    }
+    return nullptr;
+}
+
+// The thread's top-level windows other than the dialog that are enabled, disabled for as long as
+// this object lives (or until Restore), as the owner of a modal dialog is. Only the windows it
+// disabled are enabled again; one destroyed meanwhile is passed over.
+class ThreadWindowsDisabled {
+public:
+    explicit ThreadWindowsDisabled(HWND dialog) : dialog_(dialog) {
+        ::EnumThreadWindows(::GetCurrentThreadId(), &ThreadWindowsDisabled::Collect,
+                            reinterpret_cast<LPARAM>(this));
+        for (HWND window : disabled_) ::EnableWindow(window, FALSE);
+    }
+    ~ThreadWindowsDisabled() { Restore(); }
+    ThreadWindowsDisabled(const ThreadWindowsDisabled&) = delete;
+    ThreadWindowsDisabled& operator=(const ThreadWindowsDisabled&) = delete;
+
+    void Restore() {
+        for (auto window = disabled_.rbegin(); window != disabled_.rend(); ++window) {
+            if (::IsWindow(*window)) ::EnableWindow(*window, TRUE);
+        }
+        disabled_.clear();
+    }
+
+private:
+    static BOOL CALLBACK Collect(HWND window, LPARAM self) {
+        auto& scope = *reinterpret_cast<ThreadWindowsDisabled*>(self);
+        if (window == scope.dialog_ || !::IsWindowEnabled(window)) return TRUE;
+        try {
+            scope.disabled_.push_back(window);
+        } catch (...) {
+            return FALSE;  // out of memory: the windows found so far are the ones disabled
+        }
+        return TRUE;
+    }
+
+    HWND dialog_;
+    std::vector<HWND> disabled_;
+};
+
 // OLE for the length of a scope, as the folder picker's newer style needs it; a thread that
 // already runs another apartment model keeps it.
 class OleScope {
@@ -180,6 +231,7 @@ public:
     void ShowError(const std::string& text, const std::string& caption) override;
     void RunModal() override;
     void Close() override;
+    void BringToFront() override;
 
 private:
     // While the dialog fills its own controls, what it does is not reported as the user's.
@@ -294,8 +346,8 @@ void Win32Dialog::CreateForm(Control& form) {
     RECT frame{0, 0, form.width, form.height};  // the row gives the client area
     ::AdjustWindowRectEx(&frame, style, FALSE, exStyle);
     form_ = ::CreateWindowExW(exStyle, ContainerClasses::kForm, L"", style, form.left, form.top,
-                              frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
-                              win32::ThisModule(), this);
+                              frame.right - frame.left, frame.bottom - frame.top,
+                              ActiveWindowOfThisThread(), nullptr, win32::ThisModule(), this);
     CheckCreated(form_, form.name);
     form.window = form_;
     ::SendMessageW(form_, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.For(form.flags)), FALSE);
@@ -418,10 +470,6 @@ void Win32Dialog::AddPage(Control& tabs, Control& page, std::size_t index) {
     item.pszText = caption.data();
     ::SendMessageA(tabs.window, TCM_INSERTITEMA, page.pageIndex, reinterpret_cast<LPARAM>(&item));
     win32::SetWindowTextAnsi(page.window, page.text);
-    // Right above the tab control, after the pages before it.
-    HWND above = ::GetWindow(tabs.window, GW_HWNDPREV);
-    ::SetWindowPos(page.window, above != nullptr ? above : HWND_TOP, 0, 0, 0, 0,
-                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     // The display area is known once the tab control has a tab to measure.
     const RECT display = RowRect(page);
     ::MoveWindow(page.window, display.left, display.top, display.right - display.left,
@@ -733,13 +781,15 @@ void Win32Dialog::FocusFirstControl() {
 void Win32Dialog::RunModal() {
     if (form_ == nullptr || !::IsWindow(form_)) return;
     closing_ = false;
+    ThreadWindowsDisabled disabled(form_);
     events_.OnShow();
     if (closing_ || !::IsWindow(form_)) return;
     ::ShowWindow(form_, SW_SHOWNORMAL);
     ::UpdateWindow(form_);
     ::SetForegroundWindow(form_);
     FocusFirstControl();
-    // Every message of the thread is dispatched, the host's too: the dialog disables nothing.
+    // Every message of the thread is dispatched, the host's too (its windows are disabled, but
+    // what it posts and its timers still arrive).
     MSG message{};
     while (!closing_) {
         const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
@@ -750,12 +800,22 @@ void Win32Dialog::RunModal() {
         }
         Dispatch(message);
     }
+    // The host's windows first, so that the system gives the keyboard back to the owner when
+    // the dialog goes.
+    disabled.Restore();
     if (::IsWindow(form_)) ::ShowWindow(form_, SW_HIDE);
 }
 
 void Win32Dialog::Close() {
     closing_ = true;
     if (form_ != nullptr) ::PostMessageW(form_, WM_NULL, 0, 0);  // wakes the loop
+}
+
+void Win32Dialog::BringToFront() {
+    if (form_ == nullptr || !::IsWindow(form_)) return;
+    HWND front = ::GetLastActivePopup(form_);  // a message box of the dialog, else the dialog
+    if (front == nullptr || !::IsWindowVisible(front)) return;
+    ::SetForegroundWindow(front);
 }
 
 void Win32Dialog::ProcessMessages() {
@@ -932,11 +992,7 @@ void Win32Dialog::ShowError(const std::string& text, const std::string& caption)
 }  // namespace
 
 std::unique_ptr<Dialog> CreateDialog(const std::vector<ControlSpec>& layout, DialogEvents& events) {
-    try {
-        return std::make_unique<Win32Dialog>(layout, events);
-    } catch (const SystemError&) {
-        return nullptr;  // no window can be made: a process without a screen
-    }
+    return std::make_unique<Win32Dialog>(layout, events);
 }
 
 }  // namespace platform

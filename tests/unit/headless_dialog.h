@@ -1,8 +1,9 @@
 // A dialog without a screen, for tests of portable form logic: it keeps each control's text,
 // state, rows and selection as the Win32 dialog would, lets a test act as the user (clicks,
 // picks, page switches, painting rows) and records what the form did (error boxes, closing,
-// repaints). Like the Win32 dialog it refuses a layout whose tree is broken, throws for a
-// control name that is not in the layout, and raises no events while the form fills it.
+// repaints, bringing it to the front). Like the Win32 dialog it refuses a layout whose tree is
+// broken, throws for a control name that is not in the layout, and raises no events while the form
+// fills it.
 #pragma once
 
 #include <functional>
@@ -64,6 +65,7 @@ public:
     // Runs OnShow, then, unless the form closed itself, the test's whileShown script.
     void RunModal() override;
     void Close() override;
+    void BringToFront() override { ++broughtToFront; }
 
     // ---- The user
     void Click(const std::string& control);
@@ -79,6 +81,7 @@ public:
     std::function<void(HeadlessDialog&)> whileShown;
     std::optional<std::string> folderChoice;  // what the folder picker returns
     int processMessagesCalls = 0;
+    int broughtToFront = 0;
 
     bool closed() const { return closed_; }
     const std::vector<ShownError>& errors() const { return errors_; }

@@ -281,5 +281,22 @@ TEST_F(MessageEventsTest, EventsDeliveredWhileTheErrorBoxIsOpenSeeTheFilesAsThey
     EXPECT_TRUE(platform::ReadWholeFile(folder.path("LOGS\\ICQ\\777\\3.TXT")));
 }
 
+#if !defined(_WIN32)
+// Natively the options event shows a box instead of the dialog. Sent again while that box is
+// open, it shows nothing more, and the lists are reloaded once, when the first event ends.
+TEST_F(MessageEventsTest, OptionsEventWhileTheOptionsAreOpenShowsNothingMoreAndReloadsOnce) {
+    host.WhileNextBoxIsOpen([&] {
+        test::WriteBytes(folder.native("Exclude.ini"), "Eve");
+        TPluginEvent again{EVENT_SHOW_OPTIONS, nullptr, 0, 0, 0};
+        host.Handle(&again);
+        EXPECT_TRUE(ExcludeList.empty());
+    });
+    TPluginEvent options{EVENT_SHOW_OPTIONS, nullptr, 0, 0, 0};
+    host.Handle(&options);
+    EXPECT_EQ(host.TakeShown().size(), 1u);
+    EXPECT_EQ(ExcludeList, std::vector<std::string>{"Eve"});
+}
+#endif
+
 }  // namespace
 }  // namespace quillet

@@ -8,6 +8,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "config/IniFile.h"
@@ -352,6 +353,7 @@ TEST_F(OptionsTest, RowsAreMeasuredAndPaintedFromTheirLanguageFiles) {
     WriteGerman();
     WriteFile("Languages/German.ico", "icon");
     WriteFile("Languages/Abc.ini", "[TRANSLATOR]\r\nNativeName=Abc\r\n");
+    WriteFile("Languages/Nihon.ini", Utf16File(u"[TRANSLATOR]\r\nNativeName=\u65E5\u672C\r\n"));
     const std::string languages = folder.path("Languages\\");
     const platform::Color blue{0, 113, 225}, white{255, 255, 255}, black{0, 0, 0},
         pale{216, 233, 254};
@@ -363,8 +365,9 @@ TEST_F(OptionsTest, RowsAreMeasuredAndPaintedFromTheirLanguageFiles) {
         int index;
         platform::Color background, text;
         std::string label;
-        std::string version;                  // empty: none drawn
-        std::vector<std::string> iconsDrawn;  // in order
+        std::string version;                                 // empty: none drawn
+        std::vector<std::string> iconsDrawn;                 // in order
+        std::optional<std::string> codePage = std::nullopt;  // natively; Wine keeps the system's
     };
     const std::vector<Case> cases = {
         {"native name, version, icon",
@@ -388,6 +391,17 @@ TEST_F(OptionsTest, RowsAreMeasuredAndPaintedFromTheirLanguageFiles) {
          "1.2",
          {languages + "German.ico"}},
         {"short native name", {}, "Abc.ini", false, 2, white, black, "Abc.ini", "", {}},
+        {"two characters, four bytes in code page 932",
+         {},
+         "Nihon.ini",
+         false,
+         2,
+         white,
+         black,
+         "Nihon.ini",
+         "",
+         {},
+         "932"},
         {"missing file", {}, "Gone.ini", false, 3, pale, black, "Gone.ini", "", {}},
         {"English without icons", {}, "English", false, 0, white, black, "English", "", {}},
         {"uk.ico alone",
@@ -419,6 +433,7 @@ TEST_F(OptionsTest, RowsAreMeasuredAndPaintedFromTheirLanguageFiles) {
         d.AddItem("lbLangs", c.row);
         EXPECT_EQ(d.MeasureRow("lbLangs", c.index, 13), 23) << c.name;
         const platform::Rect rect{0, 40, 457, 63};
+        const test::ScopedEnv codePage("QUILLET_ACP", c.codePage);
         const std::vector<PaintCall> calls = d.PaintRow("lbLangs", c.index, rect, c.selected);
         ASSERT_GE(calls.size(), 2u) << c.name;
         EXPECT_EQ(calls[0].what, PaintCall::What::Fill) << c.name;
@@ -485,16 +500,54 @@ TEST_F(OptionsTest, WithoutADialogTheUserIsToldWhy) {
              throw std::runtime_error("no room for another row");
          },
          "cannot be shown: no room for another row"},
+        {[](const std::vector<platform::ControlSpec>&,
+            platform::DialogEvents&) -> std::unique_ptr<platform::Dialog> {
+             throw platform::SystemError("CreateWindowExW", "bSave", 1400,
+                                         "Invalid window handle.");
+         },
+         "cannot be shown: the system could not make its windows.\nInvalid window handle.\n"
+         "(CreateWindowExW bSave, error 1400)"},
     };
     for (const auto& [factory, expected] : cases) {
         shownMessages.clear();
         platform::SetMessageObserver(RecordMessage);
-        ShowOptionsDialog(factory);
+        EXPECT_TRUE(ShowOptionsDialog(factory));
         platform::SetMessageObserver(nullptr);
         ASSERT_EQ(shownMessages.size(), 1u) << expected;
         EXPECT_NE(shownMessages[0].find(expected), std::string::npos) << shownMessages[0];
         EXPECT_FALSE(File("Quillet.ini"));
     }
+}
+
+// The host may send the options event again while the dialog runs its modal loop: no second
+// dialog is made, the open one comes to the front, and only the first call tells its caller
+// that a dialog was shown. A closed dialog leaves nothing behind for the next event.
+TEST_F(OptionsTest, AskedForAgainWhileOpenTheDialogComesToTheFront) {
+    int made = 0;
+    bool nested = false;
+    std::vector<bool> nestedShown;
+    std::vector<int> broughtToFront;
+    DialogFactory factory;
+    factory = [&](const std::vector<platform::ControlSpec>& layout,
+                  platform::DialogEvents& events) -> std::unique_ptr<platform::Dialog> {
+        ++made;
+        auto headless = std::make_unique<HeadlessDialog>(layout, events);
+        headless->whileShown = [&](HeadlessDialog& d) {
+            if (!std::exchange(nested, true)) {  // a second dialog, if any, asks no further
+                nestedShown.push_back(ShowOptionsDialog(factory));
+                broughtToFront.push_back(d.broughtToFront);
+                nested = false;
+            }
+            d.Click("Button1");
+        };
+        return headless;
+    };
+    for (int round = 1; round <= 2; ++round) {
+        EXPECT_TRUE(ShowOptionsDialog(factory));
+        EXPECT_EQ(made, round);
+    }
+    EXPECT_EQ(nestedShown, std::vector<bool>({false, false}));
+    EXPECT_EQ(broughtToFront, std::vector<int>({1, 1}));
 }
 
 }  // namespace

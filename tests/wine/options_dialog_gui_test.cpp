@@ -16,6 +16,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -251,6 +253,8 @@ public:
         if (!ok) Note(problem);
     }
     [[noreturn]] void Stop(const std::string& problem) { throw ScriptStop(problem); }
+    // A window of the test's own that the end of the script leaves open.
+    void Keep(HWND window) { kept_.push_back(window); }
 
     // The visible top-level window of this process with that caption.
     HWND WaitForWindow(const std::string& caption, DWORD milliseconds = 10000) {
@@ -326,11 +330,13 @@ private:
         return search.found;
     }
 
-    // Message boxes get OK, other windows the close box, until none is left.
+    // Message boxes get OK, other windows the close box, until none is left but those kept.
     void CloseEverything() {
         WaitUntil(
             [&] {
-                HWND open = FindTopLevel([](HWND) { return true; });
+                HWND open = FindTopLevel([&](HWND window) {
+                    return std::find(kept_.begin(), kept_.end(), window) == kept_.end();
+                });
                 if (open == nullptr) return true;
                 if (ClassOf(open) == "#32770") {
                     ::PostMessageA(open, WM_COMMAND, IDOK, 0);
@@ -347,6 +353,7 @@ private:
     DWORD uiThread_;
     HANDLE thread_ = nullptr;
     std::vector<std::string> problems_;
+    std::vector<HWND> kept_;
 };
 
 // ---- Screenshots
@@ -820,8 +827,8 @@ TEST_F(BuilderTest, KeyboardFollowsTheRowOrderAndSwitchesPages) {
                    "Escape did not close the dialog");
     });
     EXPECT_THAT(problems, IsEmpty());
-    // Rows of the form before the tab control, the visible page's rows, then the tab control.
-    EXPECT_THAT(visited, ElementsAre("bSecond", "cbPick", "eInGroup", "mText", "Tabs", "bFirst"));
+    // Rows of the form in their order, the tab control among them, then the visible page's rows.
+    EXPECT_THAT(visited, ElementsAre("bSecond", "Tabs", "cbPick", "eInGroup", "mText", "bFirst"));
     EXPECT_THAT(events_.events, ElementsAre("show", "change Tabs"));
 }
 
@@ -1062,11 +1069,31 @@ TEST_F(PluginOptionsTest, FreshFolderShowsTheDefaultsOnEveryPageAndCancelWritesN
         std::string folder, subFolder, fileName, extension, customFolder, excluded, aliases;
         bool customEnabled = true, browseEnabled = true;
         std::vector<std::string> languages;
+        std::vector<std::string> tabOrder;
         RECT frame{}, client{};
         LONG style = 0;
     } seen;
     const auto problems = ShowOptions([&](User& user) {
         const OptionsWindows dialog = OptionsWindows::Find(user);
+        const std::pair<HWND, const char*> named[] = {
+            {dialog.Button(user, "Cancel"), "Button1"},
+            {dialog.Button(user, "Save"), "bSave"},
+            {dialog.Button(user, "Reset to Default"), "bReset"},
+            {dialog.tabs, "PageControl1"},
+            {dialog.Folder(user), "cbFolder1"},
+            {dialog.SubFolder(user), "ePath2"},
+            {dialog.FileName(user), "eFileName"},
+            {dialog.Extension(user), "eExt"},
+        };
+        const HWND first = ::GetNextDlgTabItem(dialog.form, nullptr, FALSE);
+        for (HWND item = first; item != nullptr && seen.tabOrder.size() < 20;) {
+            const auto* known =
+                std::find_if(std::begin(named), std::end(named),
+                             [&](const auto& entry) { return entry.first == item; });
+            seen.tabOrder.push_back(known != std::end(named) ? known->second : ClassOf(item));
+            item = ::GetNextDlgTabItem(dialog.form, item, FALSE);
+            if (item == first) break;
+        }
         seen.folder = TextOf(dialog.Folder(user));
         seen.subFolder = TextOf(dialog.SubFolder(user));
         seen.fileName = TextOf(dialog.FileName(user));
@@ -1099,6 +1126,9 @@ TEST_F(PluginOptionsTest, FreshFolderShowsTheDefaultsOnEveryPageAndCancelWritesN
     EXPECT_EQ(seen.excluded, "");
     EXPECT_EQ(seen.aliases, "");
     EXPECT_THAT(seen.languages, ElementsAre("English"));
+    // The buttons, the tabs, then the page shown (the custom folder's controls are disabled).
+    EXPECT_THAT(seen.tabOrder, ElementsAre("Button1", "bSave", "bReset", "PageControl1",
+                                           "cbFolder1", "ePath2", "eFileName", "eExt"));
     EXPECT_EQ(seen.frame.left, 0);
     EXPECT_EQ(seen.frame.top, 0);
     EXPECT_EQ(seen.client.right, 513);
@@ -1209,6 +1239,153 @@ TEST_F(PluginOptionsTest, ResetPutsTheDefaultsBackAndKeepsTheCustomFolder) {
     EXPECT_EQ(Setting("Settings", "PathFolder1"), "%QUILLET PATH%");
     EXPECT_EQ(Setting("Settings", "PathFile1"), "%PROTOCOL%\\%MYUIN%\\%UIN%");
     EXPECT_EQ(Setting("Settings", "PathFolderCustom"), "D:\\Mine");
+}
+
+// The test host's own windows on the plug-in's thread, as the messenger has them: its main
+// window, active when the options are asked for, and a hidden one it keeps disabled. A message
+// posted to the main window asks for the options again from within whatever modal loop runs
+// then, with no window of the thread active first. (Hiding a shown window takes Wine 2 s here.)
+class HostWindows {
+public:
+    static constexpr UINT kAskForOptionsAgain = WM_APP + 1;
+
+    explicit HostWindows(std::function<void()> askForOptions)
+        : askForOptions_(std::move(askForOptions)) {
+        WNDCLASSA windowClass{};
+        windowClass.lpfnWndProc = &HostWindows::Procedure;
+        windowClass.hInstance = ::GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = kClass;
+        ::RegisterClassA(&windowClass);  // fails harmlessly when a test before registered it
+        main = Create("Host", WS_VISIBLE);
+        disabled = Create("Host, disabled", 0);
+        ::SetWindowLongPtrA(main, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        ::EnableWindow(disabled, FALSE);
+        ::SetForegroundWindow(main);
+    }
+    ~HostWindows() {
+        ::DestroyWindow(disabled);
+        ::DestroyWindow(main);
+    }
+    HostWindows(const HostWindows&) = delete;
+    HostWindows& operator=(const HostWindows&) = delete;
+
+    HWND main = nullptr;
+    HWND disabled = nullptr;
+    // The captions of the windows in front before and after the last request for the options.
+    std::string frontBefore = "?", frontAfter = "?";
+    std::atomic<bool> answered{false};
+
+private:
+    static constexpr const char* kClass = "QuilletTestHost";
+
+    static HWND Create(const char* caption, DWORD visible) {
+        return ::CreateWindowExA(0, kClass, caption, WS_POPUP | WS_CAPTION | visible, 600, 100, 240,
+                                 120, nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
+    }
+
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<HostWindows*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+        if (message != kAskForOptionsAgain || self == nullptr) {
+            return ::DefWindowProcA(window, message, wParam, lParam);
+        }
+        ::SetActiveWindow(nullptr);
+        self->frontBefore = TextOf(::GetForegroundWindow());
+        self->askForOptions_();
+        self->frontAfter = TextOf(::GetForegroundWindow());
+        self->answered = true;
+        return 0;
+    }
+
+    std::function<void()> askForOptions_;
+};
+
+// Top-level windows of this process of a class, shown or not.
+int WindowsOfClass(const std::string& className) {
+    struct Count {
+        const std::string* className;
+        int found;
+    } count{&className, 0};
+    ::EnumWindows(
+        [](HWND window, LPARAM parameter) WINAPI -> BOOL {
+            auto& state = *reinterpret_cast<Count*>(parameter);
+            DWORD process = 0;
+            ::GetWindowThreadProcessId(window, &process);
+            if (process == ::GetCurrentProcessId() && ClassOf(window) == *state.className) {
+                ++state.found;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count.found;
+}
+
+// The dialog belongs to the host's active window and disables the host's windows while it is
+// open; asked for again meanwhile, it opens no second dialog but comes to the front. Whichever
+// button closes it, the windows that were enabled are enabled again, and only those.
+TEST_F(PluginOptionsTest, DialogIsModalToTheHostAndAskedForAgainComesToTheFront) {
+    HostWindows host([&] { Send(quillet::EVENT_SHOW_OPTIONS); });
+    for (const char* closeWith : {"Cancel", "Save"}) {
+        SCOPED_TRACE(closeWith);
+        host.answered = false;
+        struct Seen {
+            HWND owner = nullptr;
+            bool mainEnabled = true, disabledEnabled = true;
+            int dialogs = 0;
+        } seen;
+        const auto problems = ShowOptions([&](User& user) {
+            user.Keep(host.main);
+            user.Keep(host.disabled);
+            const OptionsWindows dialog = OptionsWindows::Find(user);
+            seen.owner = ::GetWindow(dialog.form, GW_OWNER);
+            seen.mainEnabled = ::IsWindowEnabled(host.main) != FALSE;
+            seen.disabledEnabled = ::IsWindowEnabled(host.disabled) != FALSE;
+            ::PostMessageA(host.main, HostWindows::kAskForOptionsAgain, 0, 0);
+            user.Check(WaitUntil([&] { return host.answered.load(); }),
+                       "the options asked for again did not return at once");
+            seen.dialogs = WindowsOfClass("QuilletDialog");
+            ::SendMessageA(dialog.Button(user, closeWith), BM_CLICK, 0, 0);
+            user.Check(WaitUntil([&] { return !::IsWindow(dialog.form); }), "the dialog stayed");
+        });
+        EXPECT_THAT(problems, IsEmpty());
+        EXPECT_EQ(seen.owner, host.main);
+        EXPECT_FALSE(seen.mainEnabled);
+        EXPECT_FALSE(seen.disabledEnabled);
+        EXPECT_EQ(seen.dialogs, 1);
+        EXPECT_EQ(host.frontBefore, "");
+        EXPECT_EQ(host.frontAfter, kCaption);
+        EXPECT_TRUE(::IsWindowEnabled(host.main));
+        EXPECT_FALSE(::IsWindowEnabled(host.disabled));
+    }
+    EXPECT_EQ(Setting("Settings", "PathFolder2"), "History");  // Save closed the second one
+}
+
+// A dialog the system cannot make is not taken for a system without a screen: the box says why.
+TEST_F(PluginOptionsTest, DialogTheSystemCannotMakeIsReportedWithItsReason) {
+    HHOOK refusal = ::SetWindowsHookExA(
+        WH_CBT,
+        [](int code, WPARAM wParam, LPARAM lParam) WINAPI -> LRESULT {
+            if (code == HCBT_CREATEWND &&
+                ClassOf(reinterpret_cast<HWND>(wParam)) == "QuilletDialog") {
+                return 1;  // the dialog's window is not made
+            }
+            return ::CallNextHookEx(nullptr, code, wParam, lParam);
+        },
+        nullptr, ::GetCurrentThreadId());
+    ASSERT_NE(refusal, nullptr);
+    std::string caption, text;
+    const auto problems = ShowOptions([&](User& user) {
+        HWND box = user.WaitForMessageBox();
+        caption = TextOf(box);
+        text = TextOf(::GetDlgItem(box, 0xFFFF));
+        ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+    });
+    ::UnhookWindowsHookEx(refusal);
+    EXPECT_THAT(problems, IsEmpty());
+    EXPECT_EQ(caption, "Error - Quillet");
+    EXPECT_THAT(text, StartsWith("The options dialog cannot be shown: the system could not make "
+                                 "its windows.\n"));
+    EXPECT_THAT(text, ::testing::HasSubstr("(CreateWindowExW fOptions, error "));
+    EXPECT_EQ(WindowsOfClass("QuilletDialog"), 0);
 }
 
 // A file that cannot be written stops Save with a message box; the dialog stays open.
