@@ -59,8 +59,8 @@ inline std::string ExcludeFileFor(const CaseSetup& setup) {
 // history goes where it goes without the file).
 inline std::string SettingsFileFor(const CaseSetup&) {
     std::string text = "[Settings]\r\n";
-    for (const SettingSpec& spec : SettingsTable) {
-        text += std::string(spec.key) + "=" + std::string(spec.defaultValue) + "\r\n";
+    for (const SettingRow& row : SettingsTable) {
+        text += std::string(row.key) + "=" + std::string(row.defaultValue) + "\r\n";
     }
     return text;
 }

@@ -24,14 +24,14 @@ std::string SettingFromBytes(std::string_view fileBytes, std::string_view key,
 
 SettingsValues SettingsValues::FromFileBytes(std::string_view fileBytes) {
     SettingsValues values;
-    for (const SettingSpec& spec : SettingsTable) {
-        values.Set(spec.setting, SettingFromBytes(fileBytes, spec.key, spec.defaultValue));
+    for (const SettingRow& row : SettingsTable) {
+        values.Set(row.setting, SettingFromBytes(fileBytes, row.key, row.defaultValue));
     }
     return values;
 }
 
 void SettingsValues::Set(Setting setting, std::string value) {
-    if (value.empty()) value = SpecOf(setting).defaultValue;
+    if (value.empty()) value = RowOf(setting).defaultValue;
     values_[static_cast<std::size_t>(setting)] = std::move(value);
 }
 

@@ -26,7 +26,7 @@ enum class Setting : std::size_t {
 };
 inline constexpr std::size_t SettingCount = 5;
 
-struct SettingSpec {
+struct SettingRow {
     Setting setting;
     std::string_view key;
     // What the history writer and the folder macros take while the key is missing or empty, and
@@ -43,7 +43,7 @@ struct SettingSpec {
 };
 
 // clang-format off
-inline constexpr std::array<SettingSpec, SettingCount> SettingsTable = {{
+inline constexpr std::array<SettingRow, SettingCount> SettingsTable = {{
     {Setting::PathFolder1, "PathFolder1", "%QUILLET PATH%", "cbFolder1", "%QUILLET PATH%", true},
     {Setting::PathFolder2, "PathFolder2", "History", "ePath2", "History", true},
     {Setting::PathFile1, "PathFile1", "%PROTOCOL%\\%MYUIN%\\%UIN%", "eFileName",
@@ -53,7 +53,7 @@ inline constexpr std::array<SettingSpec, SettingCount> SettingsTable = {{
 }};
 // clang-format on
 
-constexpr const SettingSpec& SpecOf(Setting setting) {
+constexpr const SettingRow& RowOf(Setting setting) {
     return SettingsTable[static_cast<std::size_t>(setting)];
 }
 

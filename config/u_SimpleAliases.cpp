@@ -19,6 +19,9 @@ std::vector<std::string> ReadListFile(const std::string& libraryPath, const char
     return content ? SplitLines(*content) : std::vector<std::string>();
 }
 
+// The rules of "aliases.ini" beside `libraryPath`, also put into AliasFromList and AliasToList.
+AliasRules LoadRulesIntoLists(const std::string& libraryPath);
+
 bool IsCommentOrEmpty(const std::string& line) {
     const std::string_view trimmed = TrimControlAndBlank(line);
     return trimmed.empty() || trimmed.front() == ';';
@@ -63,17 +66,21 @@ std::string AliasesFileName(const std::string& libraryPath) {
     return FolderOf(libraryPath) + "aliases.ini";
 }
 
-void LoadAliases(const std::string& libraryPath) {
+namespace {
+AliasRules LoadRulesIntoLists(const std::string& libraryPath) {
     AliasRules rules = ParseAliasRules(platform::ReadWholeFile(AliasesFileName(libraryPath)));
-    AliasFromList = std::move(rules.from);
-    AliasToList = std::move(rules.to);
+    AliasFromList = rules.from;
+    AliasToList = rules.to;
+    return rules;
+}
+}  // namespace
+
+void LoadAliases(const std::string& libraryPath) {
+    LoadRulesIntoLists(libraryPath);
 }
 
 std::string ApplyAliases(const std::string& text) {
-    const AliasRules rules = ParseAliasRules(platform::ReadWholeFile(AliasesFileName(PluginPath)));
-    AliasFromList = rules.from;
-    AliasToList = rules.to;
-    return ApplyAliases(rules, text);
+    return ApplyAliases(LoadRulesIntoLists(PluginPath), text);
 }
 
 void ReloadLists() {

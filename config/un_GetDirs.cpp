@@ -53,7 +53,7 @@ std::int32_t GetSpecialFolder(std::int32_t folderId, std::string& path) {
 }
 
 std::string ExpandFolderMacros(const std::string& pathTemplate) {
-    const SettingSpec& custom = SpecOf(Setting::PathFolderCustom);
+    const SettingRow& custom = RowOf(Setting::PathFolderCustom);
     return ExpandFolderMacros(pathTemplate, ReadSetting(custom.key, custom.defaultValue),
                               PluginPath);
 }

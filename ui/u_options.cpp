@@ -175,8 +175,8 @@ void TfOptions::ShowModal() {
 void TfOptions::FormShow() {
     LoadCurrentLanguage();
     SetHelpTexts();
-    for (const SettingSpec& spec : SettingsTable) {
-        SetSettingControl(spec, ReadSetting(spec.key, spec.shownDefault));
+    for (const SettingRow& row : SettingsTable) {
+        SetSettingControl(row, ReadSetting(row.key, row.shownDefault));
     }
     cbFolder1Change();
     LoadListFile(LibraryFolder() + AliasesFileName, "Memo1");
@@ -201,11 +201,11 @@ void TfOptions::SetHelpTexts() {
                                  NL + TranslateAnsi(HelpAliasesWarning));
 }
 
-void TfOptions::SetSettingControl(const SettingSpec& spec, const std::string& value) {
-    if (spec.control == FolderChoiceControl) {
+void TfOptions::SetSettingControl(const SettingRow& row, const std::string& value) {
+    if (row.control == FolderChoiceControl) {
         SelectFolderItem(value);
     } else {
-        form_->SetText(std::string(spec.control), value);
+        form_->SetText(std::string(row.control), value);
     }
 }
 
@@ -263,8 +263,8 @@ void TfOptions::bSelDirClick() {
 }
 
 void TfOptions::bResetClick() {
-    for (const SettingSpec& spec : SettingsTable) {
-        if (spec.resetToDefault) SetSettingControl(spec, std::string(spec.defaultValue));
+    for (const SettingRow& row : SettingsTable) {
+        if (row.resetToDefault) SetSettingControl(row, std::string(row.defaultValue));
     }
     cbFolder1Change();
 }
@@ -279,9 +279,9 @@ void TfOptions::bSaveClick() {
 }
 
 bool TfOptions::SaveSettings() {
-    for (const SettingSpec& spec : SettingsTable) {
+    for (const SettingRow& row : SettingsTable) {
         try {
-            WriteSetting(spec.key, form_->Text(std::string(spec.control)));
+            WriteSetting(row.key, form_->Text(std::string(row.control)));
         } catch (const SettingsWriteError& error) {
             ShowError(error.what());
             return false;

@@ -79,7 +79,7 @@ private:
     void SelectCurrentLanguage();
     void SetHelpTexts();
     // Shows a setting's value in its control (the folder choice selects its item).
-    void SetSettingControl(const SettingSpec& spec, const std::string& value);
+    void SetSettingControl(const SettingRow& row, const std::string& value);
     void SelectFolderItem(const std::string& stored);
     void LoadListFile(const std::string& fileName, const std::string& editor);
     bool SaveSettings();
