@@ -370,6 +370,12 @@ bool WriteIniStringW(const std::string& fileName, std::u16string_view section,
     return true;
 }
 
+std::optional<std::string> WriteIniTextAnsi(std::string_view fileBytes, std::string_view section,
+                                            std::string_view key, std::string_view value) {
+    return WriteIniText(fileBytes, platform::AnsiToWide(UpToNul(section)),
+                        platform::AnsiToWide(UpToNul(key)), platform::AnsiToWide(UpToNul(value)));
+}
+
 bool WriteIniStringA(const std::string& fileName, std::string_view section, std::string_view key,
                      std::string_view value) {
     return WriteIniStringW(fileName, platform::AnsiToWide(UpToNul(section)),

@@ -60,6 +60,11 @@ std::string ReadIniTextAnsi(std::string_view fileBytes, std::string_view section
 std::optional<std::string> WriteIniText(std::string_view fileBytes, std::u16string_view section,
                                         std::u16string_view key, std::u16string_view value);
 
+// WriteIniText with the arguments converted from the ANSI code page, as WritePrivateProfileStringA
+// converts them.
+std::optional<std::string> WriteIniTextAnsi(std::string_view fileBytes, std::string_view section,
+                                            std::string_view key, std::string_view value);
+
 // ---- File functions ----------------------------------------------------------------------------
 // `fileName` is a full path in the Windows form and the ANSI code page. A missing or unreadable
 // file reads as an empty one.

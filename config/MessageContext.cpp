@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "config/KeptFileBytes.h"
+#include "config/StringOps.h"
 
 namespace quillet {
 
@@ -68,6 +69,19 @@ MessageContext BuildMessageContext(const std::string& pluginPath,
                           return std::make_shared<const AliasRules>(ParseAliasRules(bytes));
                       });
     context.exclusions = ExclusionsFor(excludeList, context.codePage, context.locale);
+    return context;
+}
+
+MessageContext ContextAfterSaving(const std::string& pluginPath, std::string_view settingsFileBytes,
+                                  const UnsavedOptions& options) {
+    MessageContext context;
+    context.pluginPath = pluginPath;
+    context.codePage = platform::AnsiCodePage();
+    context.locale = platform::UserLocale();
+    context.timeFormat = platform::UserTimeFormat();
+    context.settings = SettingsValues::AfterWriting(settingsFileBytes, options.settings);
+    context.aliases = std::make_shared<const AliasRules>(ParseAliasRules(options.aliasesText));
+    context.exclusions = std::make_shared<const ExclusionIndex>(SplitLines(options.excludeText));
     return context;
 }
 

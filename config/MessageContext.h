@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "config/u_IniSettings.h"
@@ -34,5 +35,20 @@ struct MessageContext {
 // list, code page and locale, so the context is always what a fresh reading would give.
 MessageContext BuildMessageContext(const std::string& pluginPath,
                                    const std::vector<std::string>& excludeList);
+
+// What the options dialog holds, saved or not: each setting's text as its Save writes it, and
+// the texts of the alias rules' and the exclusion list's editors.
+struct UnsavedOptions {
+    SettingTexts settings;
+    std::string aliasesText;
+    std::string excludeText;
+};
+
+// The context a message of the library at `pluginPath` would have once `options` were saved
+// into the settings file that holds `settingsFileBytes` now and into the two list files, and
+// the lists reloaded, as the dialog's Save and its closing do. Reads nothing but its arguments
+// and the code page, locale and time format in force.
+MessageContext ContextAfterSaving(const std::string& pluginPath, std::string_view settingsFileBytes,
+                                  const UnsavedOptions& options);
 
 }  // namespace quillet

@@ -9,8 +9,8 @@ namespace quillet {
 namespace {
 // True when `length` bytes from `at` are whole characters of `text`, given that `from`, at or
 // before `at`, begins one.
-bool IsWholeCharacters(std::string_view text, std::size_t from, std::size_t at,
-                       std::size_t length, const platform::LeadBytes& lead) {
+bool IsWholeCharacters(std::string_view text, std::size_t from, std::size_t at, std::size_t length,
+                       const platform::LeadBytes& lead) {
     std::size_t position = from;
     while (position < at) position = NextCharPosition(text, position, lead);
     if (position != at) return false;
@@ -77,6 +77,14 @@ std::vector<std::string> SplitLines(std::string_view text) {
         if (text[end] == '\r' && start < text.size() && text[start] == '\n') ++start;
     }
     return lines;
+}
+
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    const auto upper = [](char c) {
+        return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return upper(x) == upper(y); });
 }
 
 std::string_view TrimControlAndBlank(std::string_view text) {

@@ -41,6 +41,10 @@ std::string ReplaceAllIgnoreCase(std::string_view text, std::string_view search,
 // lone CR or a lone LF; a break after the last line adds no empty line.
 std::vector<std::string> SplitLines(std::string_view text);
 
+// Whole-text equality ignoring the case of the ASCII letters alone, for the plug-in's own
+// words (device names, setting values), which mean the same under every locale.
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b);
+
 // `text` with the characters of codes 0 to 32 removed from both ends.
 std::string_view TrimControlAndBlank(std::string_view text);
 

@@ -30,6 +30,21 @@ SettingsValues SettingsValues::FromFileBytes(std::string_view fileBytes) {
     return values;
 }
 
+SettingsValues SettingsValues::AfterWriting(std::string_view fileBytes, const SettingTexts& texts) {
+    std::string bytes(fileBytes);
+    for (const SettingRow& row : SettingsTable) {
+        try {
+            const std::string& text = texts[static_cast<std::size_t>(row.setting)];
+            if (auto written = WriteIniTextAnsi(bytes, SettingsSection, row.key, text)) {
+                bytes = std::move(*written);
+            }
+        } catch (const IniLineBreakError&) {
+            // WriteSetting refuses it too: the file keeps its value.
+        }
+    }
+    return FromFileBytes(bytes);
+}
+
 void SettingsValues::Set(Setting setting, std::string value) {
     if (value.empty()) value = RowOf(setting).defaultValue;
     values_[static_cast<std::size_t>(setting)] = std::move(value);

@@ -23,8 +23,9 @@ enum class Setting : std::size_t {
     PathFile1,
     PathFileExt,
     PathFolderCustom,
+    HistoryEncoding,
 };
-inline constexpr std::size_t SettingCount = 5;
+inline constexpr std::size_t SettingCount = 6;
 
 struct SettingRow {
     Setting setting;
@@ -50,8 +51,15 @@ inline constexpr std::array<SettingRow, SettingCount> SettingsTable = {{
      "%PROTOCOL%\\%UIN%", true},
     {Setting::PathFileExt, "PathFileExt", "txt", "eExt", "txt", true},
     {Setting::PathFolderCustom, "PathFolderCustom", "C:\\", "eCustomFolder", "C:\\", false},
+    {Setting::HistoryEncoding, "HistoryEncoding", "ANSI", "cbUtf8", "ANSI", true},
 }};
 // clang-format on
+
+// The values of HistoryEncoding that the options dialog's check box writes. New history files are
+// written in UTF-8 when the setting is the first, in any letter case, and in the ANSI code page
+// for anything else.
+inline constexpr std::string_view HistoryEncodingUtf8 = "UTF-8";
+inline constexpr std::string_view HistoryEncodingAnsi = "ANSI";
 
 constexpr const SettingRow& RowOf(Setting setting) {
     return SettingsTable[static_cast<std::size_t>(setting)];
@@ -65,12 +73,20 @@ inline constexpr std::u16string_view LanguageKey = u"CurLang";
 // The number of characters a read takes in, terminator included: values are cut to 2047.
 inline constexpr std::size_t SettingsReadBufferSize = 2048;
 
-// The five settings as one read of the settings file gives them, each as ReadSetting would
+// A text for each setting, in the order of the table.
+using SettingTexts = std::array<std::string, SettingCount>;
+
+// The settings as one read of the settings file gives them, each as ReadSetting would
 // return it with the table's default.
 class SettingsValues {
 public:
     // The values of a settings file that holds `fileBytes` (empty for a missing file).
     static SettingsValues FromFileBytes(std::string_view fileBytes);
+
+    // The values that file gives once `texts` are written into it as WriteSetting writes them:
+    // what the next message takes after the options dialog saves them. A text that cannot be
+    // stored (a line break in it) leaves its key as the file has it.
+    static SettingsValues AfterWriting(std::string_view fileBytes, const SettingTexts& texts);
 
     const std::string& operator[](Setting setting) const {
         return values_[static_cast<std::size_t>(setting)];

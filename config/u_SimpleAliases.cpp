@@ -47,6 +47,12 @@ AliasRules ParseAliasRules(const std::optional<std::string>& fileBytes) {
 }
 
 std::string ApplyAliases(const AliasRules& rules, const std::string& text) {
+    std::vector<std::size_t> changedBy;
+    return ApplyAliases(rules, text, changedBy);
+}
+
+std::string ApplyAliases(const AliasRules& rules, const std::string& text,
+                         std::vector<std::size_t>& changedBy) {
     if (rules.from.empty()) return text;
     std::string result = text;
     // A rule whose left text does not occur leaves the text as it is; only a rule that matches
@@ -56,8 +62,11 @@ std::string ApplyAliases(const AliasRules& rules, const std::string& text) {
         const std::string& from = rules.from[i];
         if (from.empty() || from.size() > result.size()) continue;
         if (upperResult.find(rules.upperFrom[i]) == std::string::npos) continue;
-        result = ReplaceAllIgnoreCase(result, from, rules.to[i]);
+        std::string replaced = ReplaceAllIgnoreCase(result, from, rules.to[i]);
+        if (replaced == result) continue;
+        result = std::move(replaced);
         upperResult = platform::UpperCase(result);
+        changedBy.push_back(i);
     }
     return result;
 }
@@ -95,18 +104,28 @@ ExclusionIndex::ExclusionIndex(std::vector<std::string> list)
     }
 }
 
-bool ExclusionIndex::Holds(std::string_view text) const {
-    if (list_.empty()) return false;
+std::optional<std::size_t> ExclusionIndex::Find(std::string_view text) const {
+    if (list_.empty()) return std::nullopt;
     const auto [first, last] = positionsByKey_.equal_range(platform::ComparisonKey(text));
     // Equal keys mean equal texts; the comparison itself still has the last word.
-    return std::any_of(first, last, [&](const auto& found) {
-        return platform::EqualIgnoreCase(list_[found.second], text);
-    });
+    std::optional<std::size_t> position;
+    for (auto found = first; found != last; ++found) {
+        const bool equal = platform::EqualIgnoreCase(list_[found->second], text);
+        if (equal && (!position || found->second < *position)) position = found->second;
+    }
+    return position;
+}
+
+std::optional<std::size_t> ExcludingEntry(const ExclusionIndex& exclusions,
+                                          std::string_view contactUin,
+                                          std::string_view contactName) {
+    if (const auto byUin = exclusions.Find(contactUin)) return byUin;
+    return exclusions.Find(contactName);
 }
 
 bool IsExcluded(const ExclusionIndex& exclusions, std::string_view contactUin,
                 std::string_view contactName) {
-    return exclusions.Holds(contactUin) || exclusions.Holds(contactName);
+    return ExcludingEntry(exclusions, contactUin, contactName).has_value();
 }
 
 }  // namespace quillet

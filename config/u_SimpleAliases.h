@@ -27,6 +27,10 @@ AliasRules ParseAliasRules(const std::optional<std::string>& fileBytes);
 // case) becomes its right text. Reads nothing but its arguments.
 std::string ApplyAliases(const AliasRules& rules, const std::string& text);
 
+// The same, also adding to `changedBy` the position of every rule that changed the text.
+std::string ApplyAliases(const AliasRules& rules, const std::string& text,
+                         std::vector<std::size_t>& changedBy);
+
 // The file "aliases.ini" beside the library at `libraryPath`.
 std::string AliasesFileName(const std::string& libraryPath);
 
@@ -49,8 +53,8 @@ public:
     // The index of `list` under the code page and locale in force.
     explicit ExclusionIndex(std::vector<std::string> list);
 
-    // True when the list holds an entry equal to `text`, ignoring letter case.
-    bool Holds(std::string_view text) const;
+    // The position of the first entry equal to `text`, ignoring letter case.
+    std::optional<std::size_t> Find(std::string_view text) const;
 
     const std::vector<std::string>& list() const { return list_; }
     unsigned codePage() const { return codePage_; }
@@ -63,8 +67,14 @@ private:
     std::unordered_multimap<std::string, std::size_t> positionsByKey_;
 };
 
-// True when the index holds an entry equal, ignoring letter case, to the contact's identifier or
-// to its name (both in the ANSI code page, as the host gave them).
+// The position of the entry that excludes a contact: the first equal, ignoring letter case, to
+// its identifier, else the first equal to its name (both in the ANSI code page, as the host
+// gave them).
+std::optional<std::size_t> ExcludingEntry(const ExclusionIndex& exclusions,
+                                          std::string_view contactUin,
+                                          std::string_view contactName);
+
+// True when there is one.
 bool IsExcluded(const ExclusionIndex& exclusions, std::string_view contactUin,
                 std::string_view contactName);
 

@@ -29,6 +29,12 @@ double UnixSecondsToDateTime(std::uint32_t seconds) {
            static_cast<double>(kDaysFrom1899To1970);
 }
 
+double FileTimeToDateTime(std::int64_t fileTime) {
+    constexpr double kTicksPerDay = 864e9;
+    constexpr double kDaysFrom1601To18991230 = 109205;
+    return static_cast<double>(fileTime) / kTicksPerDay - kDaysFrom1601To18991230;
+}
+
 DateTimeFields DecodeDateTime(double dateTime) {
     const auto totalMs = static_cast<std::int64_t>(std::llround(dateTime * kMillisecondsPerDay));
     std::int64_t days = totalMs / kMillisecondsPerDay;

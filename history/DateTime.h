@@ -10,6 +10,9 @@ namespace quillet {
 // seconds / 86400 + 25569, with no time-zone conversion.
 double UnixSecondsToDateTime(std::uint32_t seconds);
 
+// A time in the ticks of a Windows FILETIME (100 ns since 1601-01-01) as a date-time.
+double FileTimeToDateTime(std::int64_t fileTime);
+
 struct DateTimeFields {
     int year = 0;
     int month = 0;

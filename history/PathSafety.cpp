@@ -15,21 +15,12 @@ bool IsDotsAndBlanks(std::string_view piece) {
            piece.find_first_not_of(". ") == std::string_view::npos;
 }
 
-char AsciiUpper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool EqualsInCapitals(std::string_view name, std::string_view capitals) {
-    return capitals.size() == name.size() &&
-           std::equal(name.begin(), name.end(), capitals.begin(),
-                      [](char a, char b) { return AsciiUpper(a) == b; });
-}
-
 // COM and LPT with a superscript one, two or three, which Windows reserves too; the digit is
 // found as a character, whatever bytes the code page gives it.
 bool IsSuperscriptPort(std::string_view name) {
     if (name.size() < 4) return false;
-    if (!EqualsInCapitals(name.substr(0, 3), "COM") && !EqualsInCapitals(name.substr(0, 3), "LPT"))
+    if (!EqualIgnoringAsciiCase(name.substr(0, 3), "COM") &&
+        !EqualIgnoringAsciiCase(name.substr(0, 3), "LPT"))
         return false;
     const std::u16string digit = platform::AnsiToWide(name.substr(3));
     return digit == u"\u00B9" || digit == u"\u00B2" || digit == u"\u00B3";
@@ -40,8 +31,9 @@ bool IsDeviceName(std::string_view name) {
         "CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7",
         "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
     return IsSuperscriptPort(name) ||
-           std::any_of(kDevices.begin(), kDevices.end(),
-                       [name](std::string_view device) { return EqualsInCapitals(name, device); });
+           std::any_of(kDevices.begin(), kDevices.end(), [name](std::string_view device) {
+               return EqualIgnoringAsciiCase(name, device);
+           });
 }
 
 // One file or folder name with the device rule applied. Windows ignores blanks at the end of

@@ -84,14 +84,16 @@ bool CreateFolders(const std::string& folderPart) {
     return true;
 }
 
-// Appends the entry; a file another program holds for a moment (a virus scanner, an indexer, a
+// Appends what `compose` makes of the file's first `headSize` bytes (none asked: the bytes of
+// an empty head); a file another program holds for a moment (a virus scanner, an indexer, a
 // backup) is tried again, waiting a little longer each time, for at most kPatience in all
 // before the failure goes on to be told. Any other failure goes on at once.
-void AppendWithPatience(const std::string& path, const std::string& entry) {
+void AppendWithPatience(const std::string& path, std::size_t headSize,
+                        const platform::AppendComposer& compose) {
     const auto start = std::chrono::steady_clock::now();
     for (unsigned attempt = 1;; ++attempt) {
         try {
-            platform::AppendToFile(path, entry);
+            platform::AppendToFile(path, headSize, compose);
             return;
         } catch (const platform::SystemError& error) {
             const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -108,16 +110,28 @@ void AppendWithPatience(const std::string& path, const std::string& entry) {
 // to a file that exists costs no more than the append. Any other failure is the file's own only
 // when its folder exists: a folder part too long for the system, or with a name it refuses, fails
 // the open as well, and is a folder that cannot be made.
-bool AppendCreatingFolders(const std::string& path, const std::string& entry) {
+bool AppendCreatingFolders(const std::string& path, std::size_t headSize,
+                           const platform::AppendComposer& compose) {
     try {
-        AppendWithPatience(path, entry);
+        AppendWithPatience(path, headSize, compose);
         return true;
     } catch (const platform::SystemError& error) {
         if (!platform::NamesMissingFolder(error) && platform::FolderExists(FolderOf(path))) throw;
     }
     if (!CreateFolders(FolderOf(path))) return false;
-    AppendWithPatience(path, entry);
+    AppendWithPatience(path, headSize, compose);
     return true;
+}
+
+// True when the entry holds ASCII alone: its bytes in the ANSI code page are ASCII and so are
+// the name and text it was made from (a character the code page lacks would have become "?").
+bool IsAsciiEntry(const THistoryRec& rec, std::string_view ansiEntry) {
+    const auto ascii = [](auto c) { return static_cast<std::uint32_t>(c) < 0x80; };
+    const std::u16string& name = rec.Incoming ? rec.ContactName : rec.MyName;
+    return std::all_of(ansiEntry.begin(), ansiEntry.end(),
+                       [&](char c) { return ascii(static_cast<unsigned char>(c)); }) &&
+           std::all_of(name.begin(), name.end(), ascii) &&
+           std::all_of(rec.MsgText.begin(), rec.MsgText.end(), ascii);
 }
 
 // A contact's or the user's value as it may go into a path: no climbing out, no characters that
@@ -154,35 +168,69 @@ std::string CleanFileName(const std::string& path) {
     return result;
 }
 
-std::string HistoryFilePath(const MessageContext& context, const THistoryRec& rec) {
+HistoryPathSteps ComposeHistoryPath(const MessageContext& context, const THistoryRec& rec) {
     const SettingsValues& settings = context.settings;
-    std::string path = settings[Setting::PathFolder1] + "\\" + settings[Setting::PathFolder2] +
-                       "\\" + settings[Setting::PathFile1] + "." + settings[Setting::PathFileExt];
-    path = ExpandFolderMacros(path, settings[Setting::PathFolderCustom], context.pluginPath);
-    path = ExpandContactMacros(path, rec);
-    path = ApplyAliases(*context.aliases, ApplyAliases(*context.aliases, path));
-    return ProtectDeviceNames(TrimFolderLevels(CleanFileName(path)));
+    HistoryPathSteps steps;
+    steps.joined = settings[Setting::PathFolder1] + "\\" + settings[Setting::PathFolder2] + "\\" +
+                   settings[Setting::PathFile1] + "." + settings[Setting::PathFileExt];
+    steps.expanded = ExpandContactMacros(
+        ExpandFolderMacros(steps.joined, settings[Setting::PathFolderCustom], context.pluginPath),
+        rec);
+    steps.firstPass = ApplyAliases(*context.aliases, steps.expanded, steps.firstPassRules);
+    steps.secondPass = ApplyAliases(*context.aliases, steps.firstPass, steps.secondPassRules);
+    steps.cleaned = CleanFileName(steps.secondPass);
+    steps.trimmed = TrimFolderLevels(steps.cleaned);
+    steps.path = ProtectDeviceNames(steps.trimmed);
+    return steps;
 }
 
-std::string FormatHistoryEntry(const THistoryRec& rec, const platform::TimeFormat& timeFormat) {
+std::string HistoryFilePath(const MessageContext& context, const THistoryRec& rec) {
+    return ComposeHistoryPath(context, rec).path;
+}
+
+std::string FormatHistoryEntry(const THistoryRec& rec, const platform::TimeFormat& timeFormat,
+                               EntryEncoding encoding) {
     const DateTimeFields when = DecodeDateTime(rec.MsgTime);
     const std::u16string& name = rec.Incoming ? rec.ContactName : rec.MyName;
+    // The locale's time texts come in the ANSI code page.
+    std::string time = FormatTime(when, timeFormat);
+    if (encoding == EntryEncoding::Utf8) time = platform::WideToUtf8(platform::AnsiToWide(time));
     std::string entry(rec.Incoming ? kReceivedSeparator : kSentSeparator);
     entry += kLineEnd;
-    entry += platform::WideToAnsi(name) + " (" + FormatTime(when, timeFormat) + " " +
-             FormatDate(when) + ")";
+    entry += EncodeText(name, encoding) + " (" + time + " " + FormatDate(when) + ")";
     entry += kLineEnd;
-    entry += platform::WideToAnsi(rec.MsgText);
+    entry += EncodeText(rec.MsgText, encoding);
     entry += kLineEnd;
     entry += kLineEnd;
     return entry;
 }
 
+std::string EntryForFile(std::string_view head, EntryEncoding forNewFiles, const THistoryRec& rec,
+                         const platform::TimeFormat& timeFormat) {
+    if (EncodingOfFile(head, forNewFiles) == EntryEncoding::Ansi) {
+        return FormatHistoryEntry(rec, timeFormat);
+    }
+    const std::string entry = FormatHistoryEntry(rec, timeFormat, EntryEncoding::Utf8);
+    return head.empty() ? std::string(Utf8ByteOrderMark) + entry : entry;
+}
+
 bool SaveHistory(const MessageContext& context, const THistoryRec& rec) {
     // The whole entry is built first and written with one write, so a failure leaves no part
     // of it behind wherever the system allows.
-    return AppendCreatingFolders(HistoryFilePath(context, rec),
-                                 FormatHistoryEntry(rec, context.timeFormat));
+    const std::string path = HistoryFilePath(context, rec);
+    const EntryEncoding forNewFiles =
+        EncodingForNewFiles(context.settings[Setting::HistoryEncoding]);
+    // Under the ANSI setting an entry of ASCII alone is the same in either encoding, whatever the
+    // file holds: it is appended without a look at the file's beginning.
+    if (forNewFiles == EntryEncoding::Ansi) {
+        const std::string entry = FormatHistoryEntry(rec, context.timeFormat);
+        if (IsAsciiEntry(rec, entry)) {
+            return AppendCreatingFolders(path, 0, [&](std::string_view) { return entry; });
+        }
+    }
+    return AppendCreatingFolders(path, EncodingHeadSize, [&](std::string_view head) {
+        return EntryForFile(head, forNewFiles, rec, context.timeFormat);
+    });
 }
 
 bool SaveHistory(THistoryRec rec) {

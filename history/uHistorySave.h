@@ -1,9 +1,13 @@
 // Unit uHistorySave: the history writer, its contact macros and file-name cleaning.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "config/MessageContext.h"
+#include "history/EntryEncoding.h"
 #include "platform/platform.h"
 
 namespace quillet {
@@ -34,19 +38,43 @@ std::string ExpandContactMacros(const std::string& pathTemplate, const THistoryR
 // Cleaning a cleaned path changes nothing.
 std::string CleanFileName(const std::string& path);
 
-// The full path of the record's history file under the context's settings and rules: the four
-// path settings joined, folder macros, contact macros, two alias passes, cleaning, folder
-// levels as Windows makes them, and the device-name rule. Creates no folder and touches no file, so it also tells where a message
-// would go under values not yet saved.
+// The path of a record's history file, step by step.
+struct HistoryPathSteps {
+    std::string joined;                       // the four path settings joined
+    std::string expanded;                     // folder macros, then contact macros
+    std::string firstPass;                    // the alias rules applied once
+    std::string secondPass;                   // and once more
+    std::string cleaned;                      // characters Windows forbids in names replaced
+    std::string trimmed;                      // folder levels as Windows makes them
+    std::string path;                         // device names protected: the file's path
+    std::vector<std::size_t> firstPassRules;  // the rules that changed the path, by position
+    std::vector<std::size_t> secondPassRules;
+};
+
+// The steps to the full path of the record's history file under the context's settings and
+// rules. Creates no folder and touches no file, so it also tells where a message would go
+// under values not yet saved.
+HistoryPathSteps ComposeHistoryPath(const MessageContext& context, const THistoryRec& rec);
+
+// The last of those steps: the path the entry is appended to.
 std::string HistoryFilePath(const MessageContext& context, const THistoryRec& rec);
 
-// The four-line entry, CR LF after each line, in the ANSI code page.
-std::string FormatHistoryEntry(const THistoryRec& rec, const platform::TimeFormat& timeFormat);
+// The four-line entry, CR LF after each line, in `encoding`.
+std::string FormatHistoryEntry(const THistoryRec& rec, const platform::TimeFormat& timeFormat,
+                               EntryEncoding encoding = EntryEncoding::Ansi);
+
+// The bytes a record's entry adds to a history file that begins with `head` (none for a new or
+// empty file), when new files are written in `forNewFiles`: the entry in the file's encoding,
+// after the byte-order mark for a file that UTF-8 begins.
+std::string EntryForFile(std::string_view head, EntryEncoding forNewFiles, const THistoryRec& rec,
+                         const platform::TimeFormat& timeFormat);
 
 // Appends the record's entry to the file HistoryFilePath names, creating the missing folders
-// outermost first. False when a folder cannot be created (nothing is then opened or written);
-// throws platform::SystemError, whose path is the history file's, when the file cannot be
-// opened or written (the file is closed either way, and keeps no part of the entry).
+// outermost first, in the file's own encoding (for a new or empty file, the one the setting
+// HistoryEncoding chooses; a new UTF-8 file begins with the byte-order mark). False when a
+// folder cannot be created (nothing is then opened or written); throws platform::SystemError,
+// whose path is the history file's, when the file cannot be opened or written (the file is
+// closed either way, and keeps no part of the entry).
 bool SaveHistory(const MessageContext& context, const THistoryRec& rec);
 
 // The same with the context of the library's PluginPath and ExcludeList, built for this call.

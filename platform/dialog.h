@@ -16,16 +16,17 @@ enum class ControlKind {
     TabControl,  // tabbed pages (SysTabControl32)
     Page,        // one page of the tab control; its parent is the tab control
     Button,
+    CheckBox,  // a box with its caption at the right; clicks are reported
     GroupBox,
-    Label,       // Static
-    LinkLabel,   // Static in the hot-light colour with a hand cursor; clicks are reported
-    Edit,        // one-line Edit
-    Memo,        // multi-line Edit with scroll bars
-    DropDownList,  // ComboBox without free typing
-    OwnerDrawList, // ListBox, single selection, owner-drawn rows of variable height, texts kept
-    Panel,       // a plain area (no bevel) that holds other controls
-    WhiteShape,  // a white rectangle filling its parent
-    Picture,     // a bitmap picture; its text names the picture
+    Label,          // Static
+    LinkLabel,      // Static in the hot-light colour with a hand cursor; clicks are reported
+    Edit,           // one-line Edit
+    Memo,           // multi-line Edit with scroll bars
+    DropDownList,   // ComboBox without free typing
+    OwnerDrawList,  // ListBox, single selection, owner-drawn rows of variable height, texts kept
+    Panel,          // a plain area (no bevel) that holds other controls
+    WhiteShape,     // a white rectangle filling its parent
+    Picture,        // a bitmap picture; its text names the picture
 };
 
 // Extra looks of a control.
@@ -36,15 +37,16 @@ enum ControlFlags : std::uint32_t {
     kCourierNew = 1u << 2,
     kLargeBold = 1u << 3,  // Tahoma bold, 19 pixels character height
     kFixedSize = 1u << 4,  // otherwise a label sizes itself to its text
+    kReadOnly = 1u << 5,   // an edit or text editor the user can read and copy from, not change
 };
 
 // One row of a layout: a control, where it sits and what it shows first.
 struct ControlSpec {
     ControlKind kind;
-    const char* name;    // component name, such as "bSave"; unique within the layout
-    const char* parent;  // component name of the parent; empty for the form
+    const char* name;              // component name, such as "bSave"; unique within the layout
+    const char* parent;            // component name of the parent; empty for the form
     int left, top, width, height;  // pixels relative to the parent; 0 x 0 sizes to the text
-    const char* text;    // caption (or first content)
+    const char* text;              // caption (or first content)
     std::uint32_t flags = kNoFlags;
 };
 
@@ -72,14 +74,15 @@ public:
 class DialogEvents {
 public:
     virtual ~DialogEvents() = default;
-    virtual void OnShow() = 0;                                    // once, before it is seen
-    virtual void OnClick(const std::string& control) = 0;         // buttons, link labels
-    virtual void OnChange(const std::string& control) = 0;        // a pick in a list, a page
-    virtual void OnDoubleClick(const std::string& control) = 0;   // owner-drawn list
+    virtual void OnShow() = 0;                             // once, before it is seen
+    virtual void OnClick(const std::string& control) = 0;  // buttons, check boxes, link labels
+    // A pick in a list, another page, the user's typing in an edit or text editor.
+    virtual void OnChange(const std::string& control) = 0;
+    virtual void OnDoubleClick(const std::string& control) = 0;  // owner-drawn list
     // The height of a row, given the height of the text "Wg" in the list's font.
     virtual int OnMeasureItem(const std::string& control, int index, int textHeight) = 0;
-    virtual void OnDrawItem(const std::string& control, int index, const Rect& rect,
-                            bool selected, RowPainter& painter) = 0;
+    virtual void OnDrawItem(const std::string& control, int index, const Rect& rect, bool selected,
+                            RowPainter& painter) = 0;
 };
 
 // A dialog built from a layout. Every operation names a control of the layout.
@@ -91,6 +94,9 @@ public:
     virtual void SetText(const std::string& control, const std::string& text) = 0;
     virtual bool Enabled(const std::string& control) const = 0;
     virtual void SetEnabled(const std::string& control, bool enabled) = 0;
+    // Whether a check box is ticked.
+    virtual bool Checked(const std::string& control) const = 0;
+    virtual void SetChecked(const std::string& control, bool checked) = 0;
 
     // Rows of a drop-down or owner-drawn list; the index selected, -1 for none.
     virtual void AddItem(const std::string& control, const std::string& text) = 0;

@@ -12,7 +12,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -68,6 +70,9 @@ std::string WideToAnsi(std::u16string_view text);
 
 // The ANSI code page to UTF-16.
 std::u16string AnsiToWide(std::string_view text);
+
+// UTF-16 to UTF-8 (WideCharToMultiByte with CP_UTF8); an unpaired surrogate becomes U+FFFD.
+std::string WideToUtf8(std::u16string_view text);
 
 // Whole-text equality ignoring letter case under the user's locale (CompareString with
 // NORM_IGNORECASE): é equals É under 1252; everything but case counts.
@@ -171,6 +176,9 @@ std::int64_t CurrentFileTime();
 // cannot be opened or read.
 std::optional<std::string> ReadWholeFile(const std::string& path);
 
+// The same for at most the first `count` bytes of the file.
+std::optional<std::string> ReadFileStart(const std::string& path, std::size_t count);
+
 // Creates or replaces a file with `bytes`; an existing file is written in place and keeps its
 // attributes (Windows refuses to replace a hidden or system file). Throws SystemError on any
 // failure; a write that fails part-way (a full disk) leaves the file empty, not cut.
@@ -182,6 +190,15 @@ void WriteWholeFile(const std::string& path, std::string_view bytes);
 // failure; a write that fails part-way (a full disk, a file-size limit) is taken back, so the file
 // keeps no part of `bytes`.
 void AppendToFile(const std::string& path, std::string_view bytes);
+
+// What to append to a file that begins with `head`: at most the bytes asked for, fewer when the
+// file is shorter, none when it is new or empty.
+using AppendComposer = std::function<std::string(std::string_view head)>;
+
+// The same append of the bytes `compose` makes of the file's first `headSize` bytes. The file
+// is read and appended to on one open that lets others only read, so no other writer comes
+// between what was seen and what is written. With a `headSize` of 0 nothing is read.
+void AppendToFile(const std::string& path, std::size_t headSize, const AppendComposer& compose);
 
 // One entry of a folder listing.
 struct FolderEntry {

@@ -113,8 +113,9 @@ bool MakeUtf16Le(const std::string& fileName) {
 
 bool IsCaptionedTwice(platform::ControlKind kind) {
     using platform::ControlKind;
-    return kind == ControlKind::Button || kind == ControlKind::GroupBox ||
-           kind == ControlKind::Label || kind == ControlKind::LinkLabel;
+    return kind == ControlKind::Button || kind == ControlKind::CheckBox ||
+           kind == ControlKind::GroupBox || kind == ControlKind::Label ||
+           kind == ControlKind::LinkLabel;
 }
 
 void TranslateCaption(platform::Dialog& form, const std::string& control) {

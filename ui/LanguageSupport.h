@@ -55,13 +55,13 @@ std::u16string DictKey(std::string_view text);
 // TranslateStr converted to the ANSI code page: characters it lacks are lost.
 std::string TranslateAnsi(std::string_view text);
 
-// True for the kinds of control whose caption TranslateForm translates: buttons, group boxes,
-// labels, pages and panels.
+// True for the kinds of control whose caption TranslateForm translates: buttons, check boxes, group
+// boxes, labels, pages and panels.
 bool HasTranslatedCaption(platform::ControlKind kind);
 
 // Translates the captions of a dialog built from `layout`, in place: the form's caption, then,
-// in the order of the rows, every button, group box and label (looked up twice: a second time
-// with its translated caption as the key) and every page and panel (once). The content of
+// in the order of the rows, every button, check box, group box and label (looked up twice: a second
+// time with its translated caption as the key) and every page and panel (once). The content of
 // edits, text editors and lists is left as it is.
 void TranslateForm(platform::Dialog& form, const std::vector<platform::ControlSpec>& layout);
 

@@ -6,6 +6,8 @@
 #include "config/PluginGlobals.h"
 #include "config/StringOps.h"
 #include "config/u_IniSettings.h"
+#include "history/DateTime.h"
+#include "history/HistoryPreview.h"
 #include "platform/platform.h"
 #include "ui/LanguageSupport.h"
 
@@ -18,7 +20,6 @@ using platform::ControlKind;
 using platform::ControlSpec;
 
 constexpr const char* ErrorCaption = "Error - Quillet";
-constexpr const char* AliasesFileName = "aliases.ini";
 constexpr const char* ExcludeFileName = "Exclude.ini";
 
 constexpr const char* LegalNotice =
@@ -43,12 +44,43 @@ constexpr const char* HelpAliasesWarning =
     "Because, you may break your history-files. /n /n This feature is NOT ready to use. This "
     "aliases are used only as replacement rules in filename.";
 constexpr const char* RestartNotice = "* Please close and reopen this dialog to apply language.";
+
+// The Preview page: the sample message it opens with, its directions, and its notes ("%1" and
+// "%2" are filled in after the translation).
+struct SampleField {
+    const char* control;
+    const char* text;
+};
+constexpr SampleField SampleMessage[] = {
+    {"ePrevProtocol", "ICQ"}, {"ePrevUIN", "12345"}, {"ePrevName", "Bob"},
+    {"ePrevMyUIN", "777"},    {"ePrevMyName", "Me"}, {"ePrevText", "Hello"},
+};
+constexpr const char* DirectionReceived = "received";
+constexpr const char* DirectionSent = "sent";
+constexpr int PreviewPage = 3;
+constexpr const char* NoteExcluded =
+    "Not saved: line %1 of the Exclude page (%2) excludes this contact.";
+constexpr const char* NoteAliasRule = "Alias pass %1: the rule %2 changed the path.";
+constexpr const char* NoteCleaned = "Characters that Windows forbids in names became \"_\".";
+constexpr const char* NoteTrimmed =
+    "Blanks and dots at the end of a folder name are dropped, as Windows does.";
+constexpr const char* NoteDeviceName =
+    "A name that Windows keeps for a device (CON, NUL, COM1 and the like) got \"_\" added.";
+constexpr const char* NoteTooLong =
+    "The path is longer than Windows allows (259 characters): the message cannot be saved.";
+constexpr const char* NoteFolderMissing = "The folder does not exist yet: it will be created.";
+constexpr const char* NoteKeepsEncoding = "The file exists and keeps its encoding: %1.";
+constexpr const char* NoteNewFileEncoding = "A new file: it will be written in %1.";
+constexpr const char* NoteUnshownCharacters =
+    "Characters this dialog cannot show appear as \"?\" here; the file keeps them.";
 constexpr const char* NL = "\n\r";  // line feed, then carriage return, as "/n" becomes
 
 constexpr int QuilletPathItem = 1;
 constexpr const char* CustomFolderMacro = "%CUSTOM%";
 // The drop-down of the folder choice: its value is the text of the item selected.
 constexpr std::string_view FolderChoiceControl = "cbFolder1";
+// The check box of the encoding of new history files.
+constexpr std::string_view EncodingControl = "cbUtf8";
 
 // Row colours of the language list.
 constexpr Color SelectedBackground{0, 113, 225};
@@ -98,6 +130,29 @@ const std::vector<ControlSpec> Layout = {
     {ControlKind::Memo, "Memo1", "TabSheet2", 16, 16, 278, 265, ""},
     {ControlKind::Label, "Label9", "TabSheet2", 312, 16, 177, 265, "", Wrapped},
 
+    {ControlKind::Page, "TabSheet6", "PageControl1", 0, 0, 0, 0, "Preview"},
+    {ControlKind::GroupBox, "GroupBox3", "TabSheet6", 3, 3, 483, 101, "Sample message:"},
+    {ControlKind::Label, "lPrevProtocol", "GroupBox3", 10, 23, 0, 0, "Protocol:"},
+    {ControlKind::Edit, "ePrevProtocol", "GroupBox3", 90, 20, 80, 21, ""},
+    {ControlKind::Label, "lPrevDirection", "GroupBox3", 190, 23, 0, 0, "Direction:"},
+    {ControlKind::DropDownList, "cbPrevDirection", "GroupBox3", 270, 20, 120, 21, ""},
+    {ControlKind::Label, "lPrevContact", "GroupBox3", 10, 49, 0, 0, "Contact:"},
+    {ControlKind::Edit, "ePrevUIN", "GroupBox3", 90, 46, 80, 21, ""},
+    {ControlKind::Edit, "ePrevName", "GroupBox3", 176, 46, 90, 21, ""},
+    {ControlKind::Label, "lPrevMe", "GroupBox3", 276, 49, 0, 0, "Me:"},
+    {ControlKind::Edit, "ePrevMyUIN", "GroupBox3", 320, 46, 60, 21, ""},
+    {ControlKind::Edit, "ePrevMyName", "GroupBox3", 386, 46, 84, 21, ""},
+    {ControlKind::Label, "lPrevText", "GroupBox3", 10, 75, 0, 0, "Text:"},
+    {ControlKind::Edit, "ePrevText", "GroupBox3", 90, 72, 380, 21, ""},
+    {ControlKind::Label, "lPrevPath", "TabSheet6", 3, 110, 0, 0, "History file:"},
+    {ControlKind::Edit, "ePrevPath", "TabSheet6", 3, 125, 483, 21, "", platform::kReadOnly},
+    {ControlKind::Label, "lPrevEntry", "TabSheet6", 3, 152, 0, 0, "Entry:"},
+    {ControlKind::Memo, "mPrevEntry", "TabSheet6", 3, 167, 243, 98, "",
+     platform::kReadOnly | platform::kCourierNew},
+    {ControlKind::Label, "lPrevNotes", "TabSheet6", 254, 152, 232, 113, "", Wrapped},
+    {ControlKind::CheckBox, "cbUtf8", "TabSheet6", 3, 271, 483, 17,
+     "Write new history files in UTF-8"},
+
     {ControlKind::Page, "TabSheet4", "PageControl1", 0, 0, 0, 0, "Language"},
     {ControlKind::OwnerDrawList, "lbLangs", "TabSheet4", 16, 16, 457, 201, ""},
     {ControlKind::Label, "Label11", "TabSheet4", 16, 224, 457, 34,
@@ -134,6 +189,69 @@ std::string WithCrLf(std::string_view text) {
     return result;
 }
 
+// A translated text with "%1" and "%2" filled in.
+std::string Filled(std::string_view text, std::string_view first, std::string_view second = {}) {
+    const std::string translated = TranslateAnsi(text);
+    std::string result;
+    for (std::size_t i = 0; i < translated.size(); ++i) {
+        const bool placeholder = translated[i] == '%' && i + 1 < translated.size();
+        if (placeholder && translated[i + 1] == '1') {
+            result += first;
+            ++i;
+        } else if (placeholder && translated[i + 1] == '2') {
+            result += second;
+            ++i;
+        } else {
+            result += translated[i];
+        }
+    }
+    return result;
+}
+
+std::string Quoted(std::string_view text) {
+    return "\"" + std::string(text) + "\"";
+}
+
+// True when the ANSI code page holds every character of the text.
+bool CodePageHolds(std::u16string_view text) {
+    return platform::AnsiToWide(platform::WideToAnsi(text)) == text;
+}
+
+// What the Preview page tells about a message besides its path and entry, one note a line.
+std::string PreviewNotes(const MessagePreview& preview, const MessageContext& context,
+                         const THistoryRec& rec) {
+    if (preview.excludedBy) {
+        const std::size_t entry = *preview.excludedBy;
+        return Filled(NoteExcluded, std::to_string(entry + 1),
+                      Quoted(context.exclusions->list()[entry]));
+    }
+    std::vector<std::string> notes;
+    const HistoryPathSteps& steps = preview.steps;
+    const AliasRules& rules = *context.aliases;
+    for (const auto& [pass, changedBy] :
+         {std::pair{"1", &steps.firstPassRules}, std::pair{"2", &steps.secondPassRules}}) {
+        for (const std::size_t rule : *changedBy) {
+            notes.push_back(
+                Filled(NoteAliasRule, pass, Quoted(rules.from[rule] + "==" + rules.to[rule])));
+        }
+    }
+    if (steps.cleaned != steps.secondPass) notes.push_back(TranslateAnsi(NoteCleaned));
+    if (steps.trimmed != steps.cleaned) notes.push_back(TranslateAnsi(NoteTrimmed));
+    if (steps.path != steps.trimmed) notes.push_back(TranslateAnsi(NoteDeviceName));
+    if (preview.tooLong) notes.push_back(TranslateAnsi(NoteTooLong));
+    if (preview.folderMissing) notes.push_back(TranslateAnsi(NoteFolderMissing));
+    const bool utf8 = preview.encoding == EntryEncoding::Utf8;
+    notes.push_back(Filled(preview.fileHasEntries ? NoteKeepsEncoding : NoteNewFileEncoding,
+                           utf8 ? HistoryEncodingUtf8 : HistoryEncodingAnsi));
+    const std::u16string& name = rec.Incoming ? rec.ContactName : rec.MyName;
+    if (utf8 && !(CodePageHolds(name) && CodePageHolds(rec.MsgText))) {
+        notes.push_back(TranslateAnsi(NoteUnshownCharacters));
+    }
+    std::string text;
+    for (const std::string& note : notes) text += (text.empty() ? "" : NL) + note;
+    return text;
+}
+
 }  // namespace
 
 const std::vector<std::string>& FolderItems() {
@@ -151,9 +269,12 @@ const std::vector<ControlSpec>& OptionsLayout() {
 }
 
 std::vector<std::string> TranslatedTexts() {
-    std::vector<std::string> texts = {"Options",          "Version:",   HelpReplacements,
-                                      HelpExclude,        HelpAliases,  HelpAliasesExample,
-                                      HelpAliasesWarning, RestartNotice};
+    std::vector<std::string> texts = {
+        "Options",         "Version:",         HelpReplacements,    HelpExclude,
+        HelpAliases,       HelpAliasesExample, HelpAliasesWarning,  RestartNotice,
+        DirectionReceived, DirectionSent,      NoteExcluded,        NoteAliasRule,
+        NoteCleaned,       NoteTrimmed,        NoteDeviceName,      NoteTooLong,
+        NoteFolderMissing, NoteKeepsEncoding,  NoteNewFileEncoding, NoteUnshownCharacters};
     for (const ControlSpec& row : Layout) {
         if (HasTranslatedCaption(row.kind) && row.text[0] != '\0') texts.emplace_back(row.text);
     }
@@ -179,14 +300,22 @@ void TfOptions::FormShow() {
         SetSettingControl(row, ReadSetting(row.key, row.shownDefault));
     }
     cbFolder1Change();
-    LoadListFile(LibraryFolder() + AliasesFileName, "Memo1");
+    LoadListFile(AliasesFileName(PluginPath), "Memo1");
     LoadListFile(LibraryFolder() + ExcludeFileName, "mExclude");
     form_->AddItem("lbLangs", "English");
     std::vector<std::string> languages;
     FindFiles(LanguagesFolder(), "*.ini", languages);
     for (const std::string& language : languages) form_->AddItem("lbLangs", language);
+    FillSampleMessage();
     form_->ShowPage(0);
     TranslateForm(*form_, OptionsLayout());
+}
+
+void TfOptions::FillSampleMessage() {
+    for (const SampleField& field : SampleMessage) form_->SetText(field.control, field.text);
+    form_->AddItem("cbPrevDirection", TranslateAnsi(DirectionReceived));
+    form_->AddItem("cbPrevDirection", TranslateAnsi(DirectionSent));
+    form_->Select("cbPrevDirection", 0);
 }
 
 void TfOptions::SetHelpTexts() {
@@ -202,11 +331,20 @@ void TfOptions::SetHelpTexts() {
 }
 
 void TfOptions::SetSettingControl(const SettingRow& row, const std::string& value) {
-    if (row.control == FolderChoiceControl) {
+    const std::string control(row.control);
+    if (control == FolderChoiceControl) {
         SelectFolderItem(value);
+    } else if (control == EncodingControl) {
+        form_->SetChecked(control, EncodingForNewFiles(value) == EntryEncoding::Utf8);
     } else {
-        form_->SetText(std::string(row.control), value);
+        form_->SetText(control, value);
     }
+}
+
+std::string TfOptions::SettingControlValue(const SettingRow& row) const {
+    const std::string control(row.control);
+    if (control != EncodingControl) return form_->Text(control);
+    return std::string(form_->Checked(control) ? HistoryEncodingUtf8 : HistoryEncodingAnsi);
 }
 
 // The first item equal to the stored text, letter case ignored; "%QUILLET PATH%" when none is.
@@ -273,7 +411,7 @@ void TfOptions::bResetClick() {
 
 void TfOptions::bSaveClick() {
     if (!SaveSettings()) return;
-    if (!SaveListFile(LibraryFolder() + AliasesFileName, "Memo1")) return;
+    if (!SaveListFile(AliasesFileName(PluginPath), "Memo1")) return;
     if (!SaveListFile(LibraryFolder() + ExcludeFileName, "mExclude")) return;
     form_->Close();
 }
@@ -281,7 +419,7 @@ void TfOptions::bSaveClick() {
 bool TfOptions::SaveSettings() {
     for (const SettingRow& row : SettingsTable) {
         try {
-            WriteSetting(row.key, form_->Text(std::string(row.control)));
+            WriteSetting(row.key, SettingControlValue(row));
         } catch (const SettingsWriteError& error) {
             ShowError(error.what());
             return false;
@@ -307,6 +445,54 @@ void TfOptions::Button1Click() {
 
 void TfOptions::ShowError(const std::string& text) {
     form_->ShowError(text, ErrorCaption);
+}
+
+// ---- Preview -----------------------------------------------------------------------------------
+
+UnsavedOptions TfOptions::OptionsShown() const {
+    UnsavedOptions options;
+    for (const SettingRow& row : SettingsTable) {
+        options.settings[static_cast<std::size_t>(row.setting)] = SettingControlValue(row);
+    }
+    // An editor whose file could not be read is not saved: the file stays, and a message finds
+    // it as unreadable as the dialog did, that is without rules or entries.
+    if (form_->Enabled("Memo1")) options.aliasesText = form_->Text("Memo1");
+    if (form_->Enabled("mExclude")) options.excludeText = form_->Text("mExclude");
+    return options;
+}
+
+THistoryRec TfOptions::SampleRecord() const {
+    THistoryRec rec;
+    rec.Protocol = platform::AnsiToWide(form_->Text("ePrevProtocol"));
+    rec.ContactUIN = platform::AnsiToWide(form_->Text("ePrevUIN"));
+    rec.ContactName = platform::AnsiToWide(form_->Text("ePrevName"));
+    rec.MyUIN = platform::AnsiToWide(form_->Text("ePrevMyUIN"));
+    rec.MyName = platform::AnsiToWide(form_->Text("ePrevMyName"));
+    rec.MsgText = platform::AnsiToWide(form_->Text("ePrevText"));
+    rec.Incoming = form_->SelectedIndex("cbPrevDirection") != 1;
+    rec.Outgoing = !rec.Incoming;
+    rec.MsgTime = FileTimeToDateTime(platform::CurrentFileTime());
+    return rec;
+}
+
+void TfOptions::UpdatePreview() {
+    const std::optional<std::string> settingsFile = platform::ReadWholeFile(SettingsFileName());
+    const MessageContext context =
+        ContextAfterSaving(PluginPath, settingsFile.value_or(""), OptionsShown());
+    const THistoryRec rec = SampleRecord();
+    const MessagePreview preview = PreviewMessage(context, rec);
+    form_->SetText("ePrevPath", preview.excludedBy ? "" : preview.steps.path);
+    // The dialog shows ANSI text: a UTF-8 entry is shown as the code page can show it.
+    const bool shownAsWritten = preview.excludedBy || preview.encoding == EntryEncoding::Ansi;
+    form_->SetText("mPrevEntry", preview.excludedBy ? ""
+                                 : shownAsWritten   ? preview.appended
+                                                    : FormatHistoryEntry(rec, context.timeFormat));
+    form_->SetText("lPrevNotes", PreviewNotes(preview, context, rec));
+}
+
+void TfOptions::PreviewInputChange(const std::string& control) {
+    const bool input = control.rfind("ePrev", 0) == 0 || control == "cbPrevDirection";
+    if (input && control != "ePrevPath" && form_->ActivePage() == PreviewPage) UpdatePreview();
 }
 
 // ---- About -------------------------------------------------------------------------------------
@@ -378,6 +564,7 @@ void TfOptions::SelectCurrentLanguage() {
 
 void TfOptions::PageControl1Change() {
     SelectCurrentLanguage();
+    if (form_->ActivePage() == PreviewPage) UpdatePreview();
 }
 
 // ---- Events of the toolkit ---------------------------------------------------------------------
@@ -398,11 +585,13 @@ void TfOptions::OnClick(const std::string& control) {
     if (control == "bReset") bResetClick();
     if (control == "Button1") Button1Click();
     if (control == "Label7") Label7Click();
+    if (control == EncodingControl && form_->ActivePage() == PreviewPage) UpdatePreview();
 }
 
 void TfOptions::OnChange(const std::string& control) {
     if (control == "cbFolder1") cbFolder1Change();
     if (control == "PageControl1") PageControl1Change();
+    PreviewInputChange(control);
 }
 
 void TfOptions::OnDoubleClick(const std::string& control) {

@@ -1,5 +1,6 @@
-// Unit u_options: the options dialog. The user edits the five path settings, the exclusion list
-// and the alias rules, and picks the interface language. The dialog's controls are one table of
+// Unit u_options: the options dialog. The user edits the path settings, the exclusion list and
+// the alias rules, sees where a sample message would go under them, chooses the encoding of new
+// history files, and picks the interface language. The dialog's controls are one table of
 // rows (OptionsLayout) that the platform's toolkit turns into windows; the form TfOptions holds
 // the dialog built from it and answers its events.
 #pragma once
@@ -9,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "config/MessageContext.h"
 #include "config/u_IniSettings.h"
+#include "history/uHistorySave.h"
 #include "platform/dialog.h"
 
 namespace quillet {
@@ -81,6 +84,15 @@ private:
     // Shows a setting's value in its control (the folder choice selects its item).
     void SetSettingControl(const SettingRow& row, const std::string& value);
     void SelectFolderItem(const std::string& stored);
+    // The text Save writes for a setting: its control's text, or the check box's value.
+    std::string SettingControlValue(const SettingRow& row) const;
+    void FillSampleMessage();
+    // The Preview page: the options as the dialog holds them, the sample message, and what a
+    // message would do under those options.
+    UnsavedOptions OptionsShown() const;
+    THistoryRec SampleRecord() const;
+    void UpdatePreview();
+    void PreviewInputChange(const std::string& control);
     void LoadListFile(const std::string& fileName, const std::string& editor);
     bool SaveSettings();
     bool SaveListFile(const std::string& fileName, const std::string& editor);

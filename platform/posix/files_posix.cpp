@@ -7,6 +7,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -104,13 +105,19 @@ mode_t FileKind(const std::string& path) {
     return status.st_mode & S_IFMT;
 }
 
-// Writes `bytes` to a file opened with `flags` and closes it; throws SystemError naming the step
-// that failed, after taking back what a failed write had added. The bytes are the system's once
-// written: a message is not forced to the disk.
-void WriteFile(const std::string& path, int flags, std::string_view bytes) {
+// The descriptor of the file opened with `flags`; throws SystemError when it cannot be opened.
+int OpenOrThrow(const std::string& path, int flags) {
     // Without O_NONBLOCK, opening a named pipe would wait for a reader; regular files ignore it.
-    FileDescriptor file = OpenNative(NativePathOrThrow("open", path), flags | O_NONBLOCK);
-    if (!file.isOpen()) ThrowSystemError("open", path, errno);
+    const std::string native = NativePathOrThrow("open", path);
+    const int descriptor = ::open(native.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (descriptor < 0) ThrowSystemError("open", path, errno);
+    return descriptor;
+}
+
+// Writes `bytes` to the open file and closes it; throws SystemError naming the step that failed,
+// after taking back what a failed write had added. The bytes are the system's once written: a
+// message is not forced to the disk.
+void WriteAndClose(FileDescriptor& file, const std::string& path, std::string_view bytes) {
     std::size_t written = 0;
     if (const int error = WriteAll(file.get(), bytes, written)) {
         TakeBack(file.get(), written);
@@ -119,19 +126,26 @@ void WriteFile(const std::string& path, int flags, std::string_view bytes) {
     if (const int error = file.Close()) ThrowSystemError("close", path, error);
 }
 
-// Reads from `descriptor` to its end; nullopt on a read error.
-std::optional<std::string> ReadToEnd(int descriptor) {
+void WriteFile(const std::string& path, int flags, std::string_view bytes) {
+    FileDescriptor file(OpenOrThrow(path, flags));
+    WriteAndClose(file, path, bytes);
+}
+
+// Reads from the descriptor's position until its end or `count` bytes; nullopt on a read error.
+std::optional<std::string> ReadUpTo(int descriptor, std::size_t count) {
     std::string content;
     std::array<char, 64 * 1024> chunk{};
-    for (;;) {
-        const ssize_t got = ::read(descriptor, chunk.data(), chunk.size());
+    while (content.size() < count) {
+        const std::size_t want = std::min(chunk.size(), count - content.size());
+        const ssize_t got = ::read(descriptor, chunk.data(), want);
         if (got < 0) {
             if (errno == EINTR) continue;
             return std::nullopt;
         }
-        if (got == 0) return content;
+        if (got == 0) break;
         content.append(chunk.data(), static_cast<std::size_t>(got));
     }
+    return content;
 }
 
 // A Linux time as the ticks of a Windows FILETIME: 100 ns since 1601-01-01.
@@ -170,6 +184,10 @@ void CreateFolder(const std::string& path) {
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
+    return ReadFileStart(path, std::string::npos);
+}
+
+std::optional<std::string> ReadFileStart(const std::string& path, std::size_t count) {
     const auto native = NativePath(path);
     if (!native) return std::nullopt;
     FileDescriptor file = OpenNative(*native, O_RDONLY | O_NONBLOCK);
@@ -177,7 +195,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     if (!file.isOpen() || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
         return std::nullopt;
     }
-    return ReadToEnd(file.get());
+    return ReadUpTo(file.get(), count);
 }
 
 void WriteWholeFile(const std::string& path, std::string_view bytes) {
@@ -225,6 +243,14 @@ void Pause(unsigned milliseconds) {
 
 void AppendToFile(const std::string& path, std::string_view bytes) {
     WriteFile(path, O_WRONLY | O_CREAT | O_APPEND, bytes);
+}
+
+void AppendToFile(const std::string& path, std::size_t headSize, const AppendComposer& compose) {
+    const int access = headSize > 0 ? O_RDWR : O_WRONLY;
+    FileDescriptor file(OpenOrThrow(path, access | O_CREAT | O_APPEND));
+    const std::optional<std::string> head = ReadUpTo(file.get(), headSize);
+    if (!head) ThrowSystemError("read", path, errno);
+    WriteAndClose(file, path, compose(*head));
 }
 
 std::vector<FolderEntry> ListFolder(const std::string& folder, const std::string& mask) {

@@ -21,6 +21,10 @@ std::u16string AnsiToWide(std::string_view text) {
     return CodePage::Active().Decode(text);
 }
 
+std::string WideToUtf8(std::u16string_view text) {
+    return posix::Utf16ToUtf8(text);
+}
+
 bool EqualIgnoreCase(std::string_view a, std::string_view b) {
     const CodePage& page = CodePage::Active();
     return posix::EqualIgnoringCase(page.Decode(a), page.Decode(b));

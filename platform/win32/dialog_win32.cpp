@@ -90,6 +90,7 @@ struct WindowKind {
 
 WindowKind WindowKindOf(const Control& control) {
     const DWORD labelWrap = (control.flags & kWordWrap) ? SS_LEFT : SS_LEFTNOWORDWRAP;
+    const DWORD readOnly = (control.flags & kReadOnly) ? ES_READONLY : 0;
     switch (control.kind) {
         case ControlKind::TabControl:
             return {WC_TABCONTROLW, WS_TABSTOP | WS_CLIPSIBLINGS, 0};
@@ -98,6 +99,8 @@ WindowKind WindowKindOf(const Control& control) {
             return {ContainerClasses::kContainer, 0, WS_EX_CONTROLPARENT};
         case ControlKind::Button:
             return {WC_BUTTONW, BS_PUSHBUTTON | WS_TABSTOP, 0};
+        case ControlKind::CheckBox:
+            return {WC_BUTTONW, BS_AUTOCHECKBOX | WS_TABSTOP, 0};
         case ControlKind::GroupBox:
             return {WC_BUTTONW, BS_GROUPBOX, 0};
         case ControlKind::Label:
@@ -105,11 +108,11 @@ WindowKind WindowKindOf(const Control& control) {
         case ControlKind::LinkLabel:
             return {WC_STATICW, labelWrap | SS_NOPREFIX | SS_NOTIFY, 0};
         case ControlKind::Edit:
-            return {WC_EDITW, ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE};
+            return {WC_EDITW, ES_AUTOHSCROLL | WS_TABSTOP | readOnly, WS_EX_CLIENTEDGE};
         case ControlKind::Memo:
             return {WC_EDITW,
                     ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_WANTRETURN | WS_VSCROLL |
-                        WS_HSCROLL | WS_TABSTOP,
+                        WS_HSCROLL | WS_TABSTOP | readOnly,
                     WS_EX_CLIENTEDGE};
         case ControlKind::DropDownList:
             return {WC_COMBOBOXW, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0};
@@ -219,6 +222,8 @@ public:
     void SetText(const std::string& control, const std::string& text) override;
     bool Enabled(const std::string& control) const override;
     void SetEnabled(const std::string& control, bool enabled) override;
+    bool Checked(const std::string& control) const override;
+    void SetChecked(const std::string& control, bool checked) override;
     void AddItem(const std::string& control, const std::string& text) override;
     std::vector<std::string> Items(const std::string& control) const override;
     int SelectedIndex(const std::string& control) const override;
@@ -602,7 +607,12 @@ void Win32Dialog::OnCommand(HWND controlWindow, UINT code) {
     const std::string name = control->name;
     switch (control->kind) {
         case ControlKind::Button:
+        case ControlKind::CheckBox:
             if (code == BN_CLICKED) Notify([&] { events_.OnClick(name); });
+            break;
+        case ControlKind::Edit:
+        case ControlKind::Memo:
+            if (code == EN_CHANGE) Notify([&] { events_.OnChange(name); });
             break;
         case ControlKind::LinkLabel:
             if (code == STN_CLICKED) Notify([&] { events_.OnClick(name); });
@@ -875,6 +885,15 @@ bool Win32Dialog::Enabled(const std::string& name) const {
 void Win32Dialog::SetEnabled(const std::string& name, bool enabled) {
     FillGuard filling(filling_);
     ::EnableWindow(Find(name).window, enabled ? TRUE : FALSE);
+}
+
+bool Win32Dialog::Checked(const std::string& name) const {
+    return ::SendMessageW(Find(name).window, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void Win32Dialog::SetChecked(const std::string& name, bool checked) {
+    FillGuard filling(filling_);
+    ::SendMessageW(Find(name).window, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 void Win32Dialog::AddItem(const std::string& name, const std::string& text) {

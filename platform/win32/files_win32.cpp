@@ -109,6 +109,35 @@ void CloseChecked(FileHandle& file, const std::string& path) {
     if (!file.Close()) ThrowSystemError("CloseHandle", path, GetLastError());
 }
 
+// Reads from the file's position until its end or `count` bytes; nullopt on a read error.
+std::optional<std::string> ReadUpTo(const FileHandle& file, std::size_t count) {
+    std::string content;
+    std::string chunk(std::min<std::size_t>(count, 64 * 1024), '\0');
+    while (content.size() < count) {
+        const std::size_t want = std::min(chunk.size(), count - content.size());
+        DWORD got = 0;
+        if (!ReadFile(file.get(), chunk.data(), static_cast<DWORD>(want), &got, nullptr)) {
+            return std::nullopt;
+        }
+        if (got == 0) break;
+        content.append(chunk.data(), got);
+    }
+    return content;
+}
+
+// Appends `bytes` to the file open for appending and closes it; a write that fails part-way is
+// taken back first.
+void AppendAndClose(FileHandle& file, const std::string& path, std::string_view bytes) {
+    std::size_t written = 0;
+    try {
+        WriteAll(file, path, bytes, written);
+    } catch (const SystemError&) {
+        TakeBackAppend(file, path, written);
+        throw;
+    }
+    CloseChecked(file, path);
+}
+
 std::uint64_t Ticks(const FILETIME& time) {
     return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
@@ -135,18 +164,13 @@ void CreateFolder(const std::string& path) {
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
+    return ReadFileStart(path, std::string::npos);
+}
+
+std::optional<std::string> ReadFileStart(const std::string& path, std::size_t count) {
     FileHandle file = OpenShared(path, GENERIC_READ, OPEN_EXISTING, kShareAll);
     if (!file.isOpen()) return std::nullopt;
-    std::string content;
-    std::string chunk(64 * 1024, '\0');
-    for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(file.get(), chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr)) {
-            return std::nullopt;
-        }
-        if (got == 0) return content;
-        content.append(chunk.data(), got);
-    }
+    return ReadUpTo(file, count);
 }
 
 FileLook LookAtFile(const std::string& path) {
@@ -194,18 +218,23 @@ void Pause(unsigned milliseconds) {
 
 // Opened for appending only, every write goes to the file's end with no seek of ours: one call
 // to the system fewer for each entry.
+constexpr DWORD kAppendAccess = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+
 void AppendToFile(const std::string& path, std::string_view bytes) {
-    constexpr DWORD kAppendAccess = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
     FileHandle file = OpenShared(path, kAppendAccess, OPEN_ALWAYS);
     if (!file.isOpen()) ThrowSystemError("CreateFileA", path, GetLastError());
-    std::size_t written = 0;
-    try {
-        WriteAll(file, path, bytes, written);
-    } catch (const SystemError&) {
-        TakeBackAppend(file, path, written);
-        throw;
-    }
-    CloseChecked(file, path);
+    AppendAndClose(file, path, bytes);
+}
+
+// Reading moves the handle's position, not where the writes go: without FILE_WRITE_DATA every
+// write still lands at the end. The right to read is asked for only when there is a head to read.
+void AppendToFile(const std::string& path, std::size_t headSize, const AppendComposer& compose) {
+    const DWORD access = kAppendAccess | (headSize > 0 ? FILE_READ_DATA : 0);
+    FileHandle file = OpenShared(path, access, OPEN_ALWAYS);
+    if (!file.isOpen()) ThrowSystemError("CreateFileA", path, GetLastError());
+    const std::optional<std::string> head = ReadUpTo(file, headSize);
+    if (!head) ThrowSystemError("ReadFile", path, GetLastError());
+    AppendAndClose(file, path, compose(*head));
 }
 
 std::vector<FolderEntry> ListFolder(const std::string& folder, const std::string& mask) {

@@ -60,6 +60,20 @@ struct ItemIdListFree {
     void operator()(ITEMIDLIST* list) const { CoTaskMemFree(list); }
 };
 
+// UTF-16 to the narrow code page `codePage` with no flags and no default character of our own.
+std::string WideToNarrow(UINT codePage, std::u16string_view text) {
+    if (text.empty()) return {};
+    const int length = ApiLength(text.size());
+    const int size =
+        WideCharToMultiByte(codePage, 0, WidePointer(text), length, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return {};
+    std::string narrow(static_cast<std::size_t>(size), '\0');
+    const int written = WideCharToMultiByte(codePage, 0, WidePointer(text), length, narrow.data(),
+                                            size, nullptr, nullptr);
+    narrow.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+    return narrow;
+}
+
 }  // namespace
 
 // ---- Text --------------------------------------------------------------------------------------
@@ -69,16 +83,11 @@ unsigned AnsiCodePage() {
 }
 
 std::string WideToAnsi(std::u16string_view text) {
-    if (text.empty()) return {};
-    const int length = ApiLength(text.size());
-    const int size =
-        WideCharToMultiByte(CP_ACP, 0, WidePointer(text), length, nullptr, 0, nullptr, nullptr);
-    if (size <= 0) return {};
-    std::string ansi(static_cast<std::size_t>(size), '\0');
-    const int written = WideCharToMultiByte(CP_ACP, 0, WidePointer(text), length, ansi.data(), size,
-                                            nullptr, nullptr);
-    ansi.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
-    return ansi;
+    return WideToNarrow(CP_ACP, text);
+}
+
+std::string WideToUtf8(std::u16string_view text) {
+    return WideToNarrow(CP_UTF8, text);
 }
 
 std::u16string AnsiToWide(std::string_view text) {

@@ -83,12 +83,12 @@ TEST_F(MessageContextTest, KeptExclusionIndexAnswersAsAFreshComparison) {
         const bool fresh = std::any_of(step.list.begin(), step.list.end(), [&](const auto& entry) {
             return platform::EqualIgnoreCase(entry, step.name);
         });
-        EXPECT_EQ(Build(step.list).exclusions->Holds(step.name), fresh)
+        EXPECT_EQ(Build(step.list).exclusions->Find(step.name).has_value(), fresh)
             << step.codePage << " " << step.list.front();
     }
 #if !defined(_WIN32)
     const ScopedEnv codePage("QUILLET_ACP", "1250");
-    EXPECT_TRUE(Build({"\xA5"}).exclusions->Holds("\xB9"));  // the table above tells both apart
+    EXPECT_EQ(Build({"\xA5"}).exclusions->Find("\xB9"), 0u);  // the table above tells both apart
 #endif
 }
 

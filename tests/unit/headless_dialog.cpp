@@ -57,7 +57,7 @@ HeadlessDialog::HeadlessDialog(const std::vector<platform::ControlSpec>& layout,
                 throw std::invalid_argument(name + ": pages, and only pages, go on tab controls");
             }
         }
-        Control control{row, row.text != nullptr ? row.text : "", true, {}, -1, 0};
+        Control control{row, row.text != nullptr ? row.text : "", true, false, {}, -1, 0};
         byName_[name] = controls_.size();
         controls_.push_back(std::move(control));
     }
@@ -189,7 +189,9 @@ void HeadlessDialog::Close() {
 }
 
 void HeadlessDialog::Click(const std::string& control) {
-    if (!Find(control).enabled) throw std::logic_error(control + " is disabled: it takes no click");
+    Control& clicked = Find(control);
+    if (!clicked.enabled) throw std::logic_error(control + " is disabled: it takes no click");
+    if (clicked.row.kind == ControlKind::CheckBox) clicked.checked = !clicked.checked;
     events_.OnClick(control);
 }
 
@@ -216,6 +218,7 @@ void HeadlessDialog::SwitchToPage(int index) {
 
 void HeadlessDialog::Type(const std::string& control, const std::string& text) {
     Find(control).text = text;
+    events_.OnChange(control);
 }
 
 int HeadlessDialog::MeasureRow(const std::string& control, int index, int textHeight) {

@@ -52,6 +52,10 @@ public:
     void SetText(const std::string& control, const std::string& text) override;
     bool Enabled(const std::string& control) const override;
     void SetEnabled(const std::string& control, bool enabled) override;
+    bool Checked(const std::string& control) const override { return Find(control).checked; }
+    void SetChecked(const std::string& control, bool checked) override {
+        Find(control).checked = checked;
+    }
     void AddItem(const std::string& control, const std::string& text) override;
     std::vector<std::string> Items(const std::string& control) const override;
     int SelectedIndex(const std::string& control) const override;
@@ -72,7 +76,7 @@ public:
     void Pick(const std::string& control, int index);         // a row of a list, with OnChange
     void DoubleClick(const std::string& control, int index);  // selects the row first
     void SwitchToPage(int index);                             // with OnChange of the tab control
-    void Type(const std::string& control, const std::string& text);
+    void Type(const std::string& control, const std::string& text);  // with OnChange
     int MeasureRow(const std::string& control, int index, int textHeight);
     std::vector<PaintCall> PaintRow(const std::string& control, int index,
                                     const platform::Rect& rect, bool selected);
@@ -93,6 +97,7 @@ private:
         platform::ControlSpec row;
         std::string text;
         bool enabled = true;
+        bool checked = false;
         std::vector<std::string> items;
         int selected = -1;
         int repaints = 0;

@@ -1,0 +1,31 @@
+// The encoding of a history file's entries. A history file is either in the ANSI code page, as
+// every file was before UTF-8 could be chosen, or in UTF-8 and then begins with the byte-order
+// mark EF BB BF. A file that holds entries keeps its encoding whatever the setting says, so one
+// file never mixes the two; the setting chooses only for a file that is new or empty.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace quillet {
+
+enum class EntryEncoding { Ansi, Utf8 };
+
+inline constexpr std::string_view Utf8ByteOrderMark = "\xEF\xBB\xBF";
+
+// How many of a file's first bytes tell its encoding.
+inline constexpr std::size_t EncodingHeadSize = Utf8ByteOrderMark.size();
+
+// The encoding of new history files under the value of the setting HistoryEncoding.
+EntryEncoding EncodingForNewFiles(std::string_view settingValue);
+
+// The encoding of the entries of a history file that begins with `head` (its first bytes, none
+// when it is new or empty).
+EntryEncoding EncodingOfFile(std::string_view head, EntryEncoding forNewFiles);
+
+// `text` in `encoding`: characters the ANSI code page lacks become its substitute or "?"; in
+// UTF-8, an unpaired surrogate becomes U+FFFD.
+std::string EncodeText(std::u16string_view text, EntryEncoding encoding);
+
+}  // namespace quillet

@@ -1,0 +1,29 @@
+#include "history/HistoryPreview.h"
+
+#include "config/StringOps.h"
+#include "platform/platform.h"
+
+namespace quillet {
+
+MessagePreview PreviewMessage(const MessageContext& context, const THistoryRec& rec) {
+    MessagePreview preview;
+    preview.excludedBy = ExcludingEntry(*context.exclusions, platform::WideToAnsi(rec.ContactUIN),
+                                        platform::WideToAnsi(rec.ContactName));
+    if (preview.excludedBy) return preview;
+
+    preview.steps = ComposeHistoryPath(context, rec);
+    const std::string& path = preview.steps.path;
+    preview.folderMissing = !platform::FolderExists(FolderOf(path));
+    const std::string head = platform::FileExists(path)
+                                 ? platform::ReadFileStart(path, EncodingHeadSize).value_or("")
+                                 : std::string();
+    preview.fileHasEntries = !head.empty();
+    const EntryEncoding forNewFiles =
+        EncodingForNewFiles(context.settings[Setting::HistoryEncoding]);
+    preview.encoding = EncodingOfFile(head, forNewFiles);
+    preview.appended = EntryForFile(head, forNewFiles, rec, context.timeFormat);
+    preview.tooLong = platform::AnsiToWide(path).size() > LongestPath;
+    return preview;
+}
+
+}  // namespace quillet
