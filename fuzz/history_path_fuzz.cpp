@@ -13,7 +13,9 @@
 //  - no crash, no hang;
 //  - the path is a fixed point of CleanFileName and of the device-name rule;
 //  - the context kept from the previous input gives the path that one made afresh from the
-//    files gives.
+//    files gives;
+//  - the options dialog's Preview page, composing from the same templates and rules as its
+//    editors would hold them unsaved, shows the path a message takes once they are saved.
 // Containment, checked when the mode byte is even: PathFolder1 is "%QUILLET PATH%", the other
 // three templates keep only letters, digits, blanks, "_", "-", "\" and the five contact macros,
 // and there are no alias rules. Then the only text that can bring a dot into the path below
@@ -28,9 +30,12 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "config/PluginGlobals.h"
+#include "config/u_IniSettings.h"
 #include "fuzz_support.h"
+#include "history/HistoryPreview.h"
 #include "history/PathSafety.h"
 #include "history/uHistorySave.h"
 #include "platform/platform.h"
@@ -83,6 +88,33 @@ void CheckContained(const std::string& path, const std::string& base) {
     }
 }
 
+// The templates and rules as the dialog's editors would hold them: the preview of a message, then
+// the same values saved as the dialog's Save writes them and the path the writer then takes.
+void CheckPreviewIsWhatSaveGives(const quillet::fuzz::ScratchFolder& folder,
+                                 const std::string& folder1, const std::vector<std::string>& fields,
+                                 const std::string& aliases, const quillet::THistoryRec& rec) {
+    quillet::UnsavedOptions options;
+    options.settings = {folder1, fields[1], fields[2], fields[3], "C:\\", "ANSI"};
+    options.aliasesText = aliases;
+    const auto settingsBytes = platform::ReadWholeFile(quillet::SettingsFileName());
+    const std::string shown =
+        quillet::PreviewMessage(
+            quillet::ContextAfterSaving(quillet::PluginPath, settingsBytes.value_or(""), options),
+            rec)
+            .steps.path;
+    for (const quillet::SettingRow& row : quillet::SettingsTable) {
+        try {
+            quillet::WriteSetting(row.key, options.settings[static_cast<std::size_t>(row.setting)]);
+        } catch (const quillet::SettingsWriteError&) {
+            // The dialog's Save stops there too; the preview took the file's value.
+        }
+    }
+    folder.write("aliases.ini", aliases);
+    const std::string written =
+        quillet::HistoryFilePath(quillet::BuildMessageContext(quillet::PluginPath, {}), rec);
+    Check(shown == written, "the preview shows the path a message takes once saved", shown);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -120,5 +152,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(quillet::CleanFileName(path) == path, "the path is clean", path);
     Check(quillet::ProtectDeviceNames(path) == path, "the path has no device names", path);
     if (!hostile) CheckContained(path, quillet::CleanFileName(folder.pluginForm()));
+    CheckPreviewIsWhatSaveGives(folder, hostile ? fields[0].substr(1) : "%QUILLET PATH%", fields,
+                                hostile ? fields[4] : "", rec);
     return 0;
 }

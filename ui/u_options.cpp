@@ -147,9 +147,9 @@ const std::vector<ControlSpec> Layout = {
     {ControlKind::Label, "lPrevPath", "TabSheet6", 3, 110, 0, 0, "History file:"},
     {ControlKind::Edit, "ePrevPath", "TabSheet6", 3, 125, 483, 21, "", platform::kReadOnly},
     {ControlKind::Label, "lPrevEntry", "TabSheet6", 3, 152, 0, 0, "Entry:"},
-    {ControlKind::Memo, "mPrevEntry", "TabSheet6", 3, 167, 243, 98, "",
+    {ControlKind::Memo, "mPrevEntry", "TabSheet6", 3, 167, 318, 98, "",
      platform::kReadOnly | platform::kCourierNew},
-    {ControlKind::Label, "lPrevNotes", "TabSheet6", 254, 152, 232, 113, "", Wrapped},
+    {ControlKind::Label, "lPrevNotes", "TabSheet6", 329, 152, 157, 113, "", Wrapped},
     {ControlKind::CheckBox, "cbUtf8", "TabSheet6", 3, 271, 483, 17,
      "Write new history files in UTF-8"},
 
@@ -209,7 +209,9 @@ std::string Filled(std::string_view text, std::string_view first, std::string_vi
 }
 
 std::string Quoted(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
+    std::string quoted(1, '"');
+    quoted.append(text).push_back('"');
+    return quoted;
 }
 
 // True when the ANSI code page holds every character of the text.

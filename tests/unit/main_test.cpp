@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "config/u_SimpleAliases.h"
@@ -173,6 +175,56 @@ TEST_F(MessageEventsTest, ChangesBetweenMessagesTakeEffectAtTheNextOne) {
         EXPECT_EQ(written->find("hi\r\n\r\n"), written->size() - 6) << step.expected;
     }
     EXPECT_TRUE(host.TakeShown().empty());
+}
+
+// An entry takes the encoding of its file: one that holds entries keeps its own, UTF-8 when it
+// begins with the byte-order mark; a new or empty one takes the setting's, and UTF-8 then
+// begins it with the mark. Only the setting's exact word, in any letter case, means UTF-8.
+TEST_F(MessageEventsTest, EntriesTakeTheEncodingOfTheirFile) {
+    const std::string mark = "\xEF\xBB\xBF";
+    const std::u16string name = u"J\u00F6rg";
+    const std::u16string text = u"Gr\u00FC\u00DFe \U0001F600 \xD800!";  // an unpaired surrogate
+    const std::string nameUtf8 = "J\xC3\xB6rg";
+    const std::string textUtf8 =
+        "Gr\xC3\xBC\xC3\x9F"
+        "e \xF0\x9F\x98\x80 \xEF\xBF\xBD!";
+    const struct {
+        const char* setting;  // HistoryEncoding; nullptr: not in the settings file
+        std::optional<std::string> before;
+        bool utf8;
+    } cases[] = {
+        {"UTF-8", std::nullopt, true},  {"utf-8", "", true},
+        {nullptr, std::nullopt, false}, {"ANSI", "", false},
+        {"UTF8", std::nullopt, false},  {"UTF-8", "old\r\n", false},
+        {"UTF-8", "\xEF\xBB", false},   {nullptr, mark + "old\r\n", true},
+        {"ANSI", mark, true},
+    };
+    for (const auto& c : cases) {
+        const std::string settings =
+            c.setting ? std::string("[Settings]\r\nHistoryEncoding=") + c.setting + "\r\n" : "";
+        test::WriteBytes(folder.native("Quillet.ini"), settings);
+        fs::remove_all(folder.native("HISTORY"));
+        if (c.before) {
+            fs::create_directories(folder.native("HISTORY\\ICQ\\777"));
+            test::WriteBytes(folder.native("HISTORY\\ICQ\\777\\12345.TXT"), *c.before);
+        }
+        const TChatMessage message{0,      1197036309, u"ICQ",       u"12345", name.c_str(),
+                                   u"777", u"Me",      text.c_str(), 0};
+        EXPECT_EQ(host.Send(message), 1);
+        const std::string existing = c.before.value_or("");
+        const std::string start = (existing.empty() && c.utf8 ? mark : existing) +
+                                  "--------------------------------------<-\r\n";
+        const std::string nameLine = c.utf8 ? nameUtf8 : platform::WideToAnsi(name);
+        const std::string textLine = c.utf8 ? textUtf8 : platform::WideToAnsi(text);
+        const std::string written = History("777\\12345.TXT").value_or("");
+        const std::string label =
+            std::string(c.setting ? c.setting : "-") + " " + c.before.value_or("-");
+        EXPECT_EQ(written.substr(0, start.size() + nameLine.size() + 2), start + nameLine + " (")
+            << label;
+        const std::string end = ")\r\n" + textLine + "\r\n\r\n";
+        EXPECT_EQ(written.substr(written.size() - std::min(written.size(), end.size())), end)
+            << label;
+    }
 }
 
 TEST_F(MessageEventsTest, OtherCodesChangeNothing) {

@@ -13,8 +13,10 @@
 
 #include "config/IniFile.h"
 #include "config/u_IniSettings.h"
+#include "config/u_SimpleAliases.h"
 #include "headless_dialog.h"
 #include "platform/platform.h"
+#include "plugin/u_plugin_msg.h"
 #include "test_support.h"
 #include "ui/LanguageSupport.h"
 
@@ -105,6 +107,7 @@ TEST_F(OptionsTest, WithoutFilesShowsTheDefaultsAndSavesThem) {
     EXPECT_EQ(Setting("PathFile1"), "%PROTOCOL%\\%UIN%");
     EXPECT_EQ(Setting("PathFileExt"), "txt");
     EXPECT_EQ(Setting("PathFolderCustom"), "C:\\");
+    EXPECT_EQ(Setting("HistoryEncoding"), "ANSI");
     EXPECT_EQ(File("aliases.ini"), "");
     EXPECT_EQ(File("Exclude.ini"), "");
     EXPECT_EQ(StoredLanguage(), u"<none>");  // Save does not write the language
@@ -144,7 +147,10 @@ TEST_F(OptionsTest, ResetPutsDefaultsButKeepsTheCustomFolderAndEditors) {
     d.Type("eFileName", "%UIN%");
     d.Type("eExt", "log");
     d.Type("mExclude", "123");
+    d.Click("cbUtf8");
+    EXPECT_TRUE(d.Checked("cbUtf8"));
     d.Click("bReset");
+    EXPECT_FALSE(d.Checked("cbUtf8"));
     EXPECT_EQ(d.Text("cbFolder1"), "%QUILLET PATH%");
     EXPECT_EQ(d.Text("ePath2"), "History");
     EXPECT_EQ(d.Text("eFileName"), "%PROTOCOL%\\%MYUIN%\\%UIN%");
@@ -218,11 +224,132 @@ TEST_F(OptionsTest, SaveWritesWhatIsShownAndCancelWritesNothing) {
     again.Type("ePath2", " Logs ");
     again.Type("eCustomFolder", "D:\\Mine");
     again.Type("Memo1", "a==b");
+    again.Click("cbUtf8");
     again.Click("bSave");
+    EXPECT_EQ(Setting("HistoryEncoding"), "UTF-8");
+    EXPECT_TRUE(Open().Checked("cbUtf8"));
     EXPECT_EQ(Setting("PathFolder1"), "%CUSTOM%");
     EXPECT_EQ(Setting("PathFolderCustom"), "D:\\Mine");
     EXPECT_NE(File("Quillet.ini")->find("PathFolder2= Logs \r\n"), std::string::npos);
     EXPECT_EQ(File("aliases.ini"), "a==b");
+}
+
+// The entry with the time of its name line taken out: the page shows the time it was worked out,
+// the message carries its own.
+std::string WithoutTime(const std::string& entry) {
+    const std::size_t open = entry.find(" (");
+    const std::size_t close = entry.find(")\r\n", open);
+    return open == std::string::npos || close == std::string::npos
+               ? entry
+               : entry.substr(0, open) + entry.substr(close);
+}
+
+// What the Preview page shows for values typed and not saved is what a message then does once
+// they are saved and the lists reloaded: the file it goes to, the entry it adds, and why.
+TEST_F(OptionsTest, PreviewTellsWhatTheNextMessageDoesOnceTheValuesAreSaved) {
+    const std::string bom = "\xEF\xBB\xBF";
+    const struct Case {
+        const char* fileName;  // typed into eFileName
+        const char* aliases;
+        const char* exclude;
+        bool utf8;
+        const char* contactName;  // typed into ePrevName
+        const char* existing;     // the history file's bytes before; nullptr: no file
+        const char* path;         // below the plug-in's folder; nullptr: excluded
+        std::vector<std::string> notes;
+    } cases[] = {
+        {"%PROTOCOL%\\%UIN%",
+         "",
+         "",
+         false,
+         "Bob",
+         nullptr,
+         "HISTORY\\ICQ\\12345.TXT",
+         {"The folder does not exist yet", "A new file: it will be written in ANSI."}},
+        {"%CONTACTNAME%",
+         "bob==Robert\r\n; note\r\nRobert==Rob\r\n",
+         "",
+         true,
+         "Bob",
+         nullptr,
+         "HISTORY\\Rob.TXT",
+         {"Alias pass 1: the rule \"bob==Robert\" changed",
+          "Alias pass 1: the rule \"Robert==Rob\"", "A new file: it will be written in UTF-8."}},
+        {"%CONTACTNAME%",
+         "ob==obb",
+         "",
+         false,
+         "Bob",
+         nullptr,
+         "HISTORY\\Bobbb.TXT",
+         {"Alias pass 1: the rule \"ob==obb\"", "Alias pass 2: the rule \"ob==obb\""}},
+        {"%CONTACTNAME%",
+         "",
+         "x\r\nbob\r\n",
+         false,
+         "Bob",
+         nullptr,
+         nullptr,
+         {"Not saved: line 2 of the Exclude page (\"bob\") excludes this contact."}},
+        {"%CONTACTNAME%", "", "", false, "a:b", nullptr, "HISTORY\\a_b.TXT", {"became \"_\""}},
+        {"%CONTACTNAME%", "", "", false, "con", nullptr, "HISTORY\\con_.TXT", {"for a device"}},
+        {"%UIN%",
+         "",
+         "",
+         true,
+         "Bob",
+         "old\r\n",
+         "HISTORY\\12345.TXT",
+         {"The file exists and keeps its encoding: ANSI."}},
+        {"%UIN%",
+         "",
+         "",
+         false,
+         "Bob",
+         "\xEF\xBB\xBFold\r\n",
+         "HISTORY\\12345.TXT",
+         {"keeps its encoding: UTF-8."}},
+    };
+    test::HostedPlugin host;
+    for (const Case& c : cases) {
+        fs::remove_all(folder.native("HISTORY"));
+        fs::remove(folder.native("Quillet.ini"));
+        if (c.existing) WriteFile(c.path, c.existing);
+        HeadlessDialog& d = Open();
+        d.Type("eFileName", c.fileName);
+        d.Type("Memo1", c.aliases);
+        d.Type("mExclude", c.exclude);
+        if (c.utf8) d.Click("cbUtf8");
+        d.SwitchToPage(3);
+        d.Type("ePrevName", c.contactName);
+        const std::string shownPath = d.Text("ePrevPath");
+        const std::string shownEntry = d.Text("mPrevEntry");
+        const std::string notes = d.Text("lPrevNotes");
+        for (const std::string& note : c.notes) {
+            EXPECT_NE(notes.find(note), std::string::npos) << c.contactName << ": " << notes;
+        }
+        d.Click("bSave");
+        ReloadLists();
+
+        const std::u16string name = platform::AnsiToWide(c.contactName);
+        const TChatMessage message{0,      1197036309, u"ICQ",   u"12345", name.c_str(),
+                                   u"777", u"Me",      u"Hello", 0};
+        host.Send(message);
+        if (c.path == nullptr) {
+            EXPECT_EQ(shownPath, "");
+            EXPECT_FALSE(fs::exists(folder.native("HISTORY")));
+            continue;
+        }
+        // "%QUILLET PATH%" ends in "\\", and the joining adds one more.
+        EXPECT_EQ(shownPath, folder.path() + "\\" + c.path) << c.contactName;
+        const std::string before = c.existing ? c.existing : "";
+        std::string added = File(c.path).value_or("").substr(before.size());
+        const bool newUtf8 = c.utf8 && !c.existing;
+        EXPECT_EQ(added.substr(0, 3) == bom, newUtf8) << c.path;
+        if (newUtf8) added.erase(0, 3);
+        EXPECT_EQ(WithoutTime(added), WithoutTime(shownEntry)) << c.path;
+        EXPECT_NE(shownEntry.find("\r\nHello\r\n"), std::string::npos);
+    }
 }
 
 TEST_F(OptionsTest, FailedSettingWriteKeepsTheDialogOpen) {

@@ -913,7 +913,7 @@ private:
 constexpr const char* kCaption = "Quillet : Options";
 
 // The pages of the options dialog, in the order of its tabs.
-enum Page { kSaveAs, kExclude, kAliases, kLanguage, kAbout };
+enum Page { kSaveAs, kExclude, kAliases, kPreview, kLanguage, kAbout };
 
 // The options dialog's windows as a user finds them: buttons by caption, everything else by
 // where it sits on its page.
@@ -933,8 +933,8 @@ struct OptionsWindows {
                 windows.pages.push_back(child);
             }
         }
-        if (windows.tabs == nullptr || windows.pages.size() != 5) {
-            user.Stop("the dialog has no tab control with five pages");
+        if (windows.tabs == nullptr || windows.pages.size() != 6) {
+            user.Stop("the dialog has no tab control with six pages");
         }
         return windows;
     }
@@ -969,6 +969,12 @@ struct OptionsWindows {
     HWND Extension(User& user) const { return At(user, kSaveAs, "Edit", 3 + 416, 115 + 32); }
     HWND ExcludeEditor(User& user) const { return At(user, kExclude, "Edit", 16, 16); }
     HWND AliasEditor(User& user) const { return At(user, kAliases, "Edit", 16, 16); }
+    // The sample message's rows sit in the group box at 3,3 of "Preview".
+    HWND SampleName(User& user) const { return At(user, kPreview, "Edit", 3 + 176, 3 + 46); }
+    HWND PreviewPath(User& user) const { return At(user, kPreview, "Edit", 3, 125); }
+    HWND PreviewEntry(User& user) const { return At(user, kPreview, "Edit", 3, 167); }
+    HWND PreviewNotes(User& user) const { return At(user, kPreview, "Static", 329, 152); }
+    HWND Utf8Box(User& user) const { return At(user, kPreview, "Button", 3, 271); }
     HWND Languages(User& user) const { return At(user, kLanguage, "ListBox", 16, 16); }
     HWND RestartNotice(User& user) const { return At(user, kLanguage, "Static", 16, 264); }
 
@@ -982,7 +988,7 @@ struct OptionsWindows {
 
     // Every page in turn, each saved as options-<suffix of the page>.
     void Screenshots(User& user, const std::string& prefix) const {
-        const char* names[] = {"save-as", "exclude", "aliases", "language", "about"};
+        const char* names[] = {"save-as", "exclude", "aliases", "preview", "language", "about"};
         for (int page = kSaveAs; page <= kAbout; ++page) {
             ShowPage(user, static_cast<Page>(page));
             TakeScreenshot(user, form, prefix + names[page]);
@@ -1239,6 +1245,72 @@ TEST_F(PluginOptionsTest, ResetPutsTheDefaultsBackAndKeepsTheCustomFolder) {
     EXPECT_EQ(Setting("Settings", "PathFolder1"), "%QUILLET PATH%");
     EXPECT_EQ(Setting("Settings", "PathFile1"), "%PROTOCOL%\\%MYUIN%\\%UIN%");
     EXPECT_EQ(Setting("Settings", "PathFolderCustom"), "D:\\Mine");
+}
+
+// The Preview page, opened through the options event, shows the path the next message then
+// really takes, also after unsaved changes of the file-name template and the alias rules. With
+// UTF-8 chosen, a new contact's file begins with the byte-order mark and keeps every character,
+// while a file that already holds ANSI entries goes on getting them.
+TEST_F(PluginOptionsTest, PreviewShowsWhereTheNextMessageGoesAndUtf8KeepsEveryCharacter) {
+    WriteFile("HISTORY\\Carol\\555.TXT", "old entry\r\n");
+    std::string shownFirst, shownTyped, notes;
+    const auto problems = ShowOptions([&](User& user) {
+        const OptionsWindows dialog = OptionsWindows::Find(user);
+        ::SendMessageA(dialog.FileName(user), WM_SETTEXT, 0,
+                       reinterpret_cast<LPARAM>("%CONTACTNAME%\\%UIN%"));
+        ::SendMessageA(dialog.AliasEditor(user), WM_SETTEXT, 0,
+                       reinterpret_cast<LPARAM>("Alice==Ally"));
+        dialog.ShowPage(user, kPreview);
+        shownFirst = TextOf(dialog.PreviewPath(user));
+        ::SendMessageA(dialog.SampleName(user), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+        ::SetForegroundWindow(dialog.form);
+        ClickAt(CenterOf(dialog.SampleName(user)));
+        user.Settle(dialog.form);
+        TypeText(L"Alice");
+        user.Check(WaitUntil([&] {
+                       return TextOf(dialog.PreviewPath(user)).find("Ally") != std::string::npos;
+                   }),
+                   "typing the name gave the path \"" + TextOf(dialog.PreviewPath(user)) + "\"");
+        shownTyped = TextOf(dialog.PreviewPath(user));
+        ::SendMessageA(dialog.Utf8Box(user), BM_CLICK, 0, 0);
+        user.Settle(dialog.form);
+        notes = TextOf(dialog.PreviewNotes(user));
+        ::SendMessageA(dialog.Button(user, "Save"), BM_CLICK, 0, 0);
+        user.Check(WaitUntil([&] { return !::IsWindow(dialog.form); }), "Save did not close");
+    });
+    EXPECT_THAT(problems, IsEmpty());
+    EXPECT_EQ(shownFirst, folder_.path() + "\\HISTORY\\Bob\\12345.TXT");
+    EXPECT_EQ(shownTyped, folder_.path() + "\\HISTORY\\Ally\\12345.TXT");
+    EXPECT_NE(notes.find("Alias pass 1: the rule \"Alice==Ally\""), std::string::npos) << notes;
+    EXPECT_NE(notes.find("A new file: it will be written in UTF-8."), std::string::npos) << notes;
+
+    const struct {
+        const char16_t* uin;
+        const char16_t* name;
+        const char16_t* text;
+        std::string file;
+        std::string expectedStart, expectedEnd;
+    } messages[] = {
+        {u"12345", u"Alice", u"Gr\u00FC\u00DFe \U0001F600", shownTyped,
+         "\xEF\xBB\xBF--------------------------------------<-\r\nAlice (",
+         ")\r\nGr\xC3\xBC\xC3\x9F"
+         "e \xF0\x9F\x98\x80\r\n\r\n"},
+        {u"555", u"Carol", u"Gr\u00FC\u00DFe", folder_.path("HISTORY\\Carol\\555.TXT"),
+         "old entry\r\n--------------------------------------<-\r\nCarol (",
+         ")\r\nGr\xFC\xDF"
+         "e\r\n\r\n"},
+    };
+    for (const auto& m : messages) {
+        quillet::TChatMessage message{0,      1196000000u, u"ICQ", m.uin, m.name,
+                                      u"777", u"Me",       m.text, 0};
+        Send(quillet::EVENT_MESSAGE_RECEIVED, &message);
+        const std::string written = quillet::test::ReadBytes(fs::path(m.file)).value_or("");
+        EXPECT_THAT(written, StartsWith(m.expectedStart)) << m.file;
+        EXPECT_TRUE(written.size() >= m.expectedEnd.size() &&
+                    written.compare(written.size() - m.expectedEnd.size(), std::string::npos,
+                                    m.expectedEnd) == 0)
+            << m.file << ": " << written;
+    }
 }
 
 // The test host's own windows on the plug-in's thread, as the messenger has them: its main
