@@ -493,7 +493,12 @@ TEST_F(OptionsTest, FilledInTemplateIsWhatTheDialogShows) {
         end = text.find(u"\r\n", from);
         std::u16string line = text.substr(from, end - from);
         ASSERT_EQ(line.find_first_of(u"\r\n"), std::u16string::npos) << "a line break not CR LF";
-        if (inDict && line.ends_with(u'=')) line += u"<" + line.substr(0, line.size() - 1) + u">";
+        if (inDict && line.ends_with(u'=')) {
+            const std::u16string key = line.substr(0, line.size() - 1);
+            line += u'<';
+            line += key;
+            line += u'>';
+        }
         inDict = inDict || line == u"[Dict]";
         filled += line + u"\r\n";
     }
@@ -508,9 +513,14 @@ TEST_F(OptionsTest, FilledInTemplateIsWhatTheDialogShows) {
     for (const std::string& text : TranslatedTexts()) {
         const std::u16string key = DictKey(text);
         if (key.empty()) continue;  // "..." alone stays as it is
-        std::string translation = Printable(u"<" + key + u">");
-        for (std::size_t at; (at = translation.find("/n")) != std::string::npos;) {
-            translation.replace(at, 2, "\n\r");
+        const std::string marked = Printable(u"<" + key + u">");
+        std::string translation;  // with every "/n" made a line break, as the dialog does
+        for (std::size_t from = 0;;) {
+            const std::size_t mark = marked.find("/n", from);
+            translation += marked.substr(from, mark - from);
+            if (mark == std::string::npos) break;
+            translation += "\n\r";
+            from = mark + 2;
         }
         EXPECT_NE(shown.find(translation), std::string::npos) << Printable(key);
     }
