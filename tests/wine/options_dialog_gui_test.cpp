@@ -1686,14 +1686,15 @@ std::vector<std::string> CaptionsThatDoNotFit(User& user, const OptionsWindows& 
     for (std::size_t index = 0; index < layout.size(); ++index) {
         const platform::ControlSpec& row = layout[index];
         if (index > 0 && !quillet::HasTranslatedCaption(row.kind)) continue;
-        HWND window =
-            index == 0 ? dialog.form : DescendantWithId(dialog.form, kFirstId + int(index));
+        HWND window = index == 0
+                          ? dialog.form
+                          : DescendantWithId(dialog.form, kFirstId + static_cast<int>(index));
         if (window == nullptr) user.Stop(std::string("no window for ") + row.name);
         HWND groupBox = nullptr;
         for (std::size_t parent = 0; parent < index; ++parent) {
             if (layout[parent].kind == platform::ControlKind::GroupBox &&
                 std::string_view(layout[parent].name) == row.parent) {
-                groupBox = DescendantWithId(dialog.form, kFirstId + int(parent));
+                groupBox = DescendantWithId(dialog.form, kFirstId + static_cast<int>(parent));
             }
         }
         const CaptionFit fit = MeasureCaption(dialog, row, window, groupBox);
