@@ -321,6 +321,22 @@ std::string ReadIniTextAnsi(std::string_view fileBytes, std::string_view section
     return AnsiPrefixThatFits(wide, bufferSize - 1);
 }
 
+std::vector<std::u16string> ReadIniKeys(std::string_view fileBytes, std::u16string_view section) {
+    section = TrimSpaces(UpToNul(section));
+    std::vector<std::u16string> keys;
+    bool inSection = false;
+    for (const Line& line : ParseDocument(fileBytes).lines) {
+        const LineMeaning meaning = Interpret(line.text);
+        if (meaning.kind == LineKind::Section) {
+            if (inSection) break;
+            inSection = platform::EqualIgnoreCase(meaning.name, section);
+        } else if (inSection && meaning.kind == LineKind::Entry) {
+            keys.emplace_back(meaning.name);
+        }
+    }
+    return keys;
+}
+
 std::optional<std::string> WriteIniText(std::string_view fileBytes, std::u16string_view section,
                                         std::u16string_view key, std::u16string_view value) {
     section = TrimSpaces(UpToNul(section));

@@ -23,6 +23,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillet {
 
@@ -51,6 +52,11 @@ std::u16string ReadIniText(std::string_view fileBytes, std::u16string_view secti
 std::string ReadIniTextAnsi(std::string_view fileBytes, std::string_view section,
                             std::string_view key, std::string_view defaultValue,
                             std::size_t bufferSize);
+
+// The names of the entries of the first section named `section`, in the file's order, as
+// GetPrivateProfileStringW lists them when asked for no key: every entry line, also one
+// without "=" and one whose name repeats an earlier one. Empty when the section is missing.
+std::vector<std::u16string> ReadIniKeys(std::string_view fileBytes, std::u16string_view section);
 
 // The bytes the file must hold after writing `value` under `key` in `section` (created as
 // needed), given that it holds `fileBytes` now (empty for a missing file); nullopt when the

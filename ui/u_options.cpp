@@ -158,8 +158,9 @@ const std::vector<ControlSpec> Layout = {
     {ControlKind::Label, "Label11", "TabSheet4", 16, 224, 457, 34,
      "To select language please double click on it. Then close and open this dialog again.",
      Wrapped},
-    {ControlKind::Label, "lPleaseRestart", "TabSheet4", 16, 264, 449, 13, "",
-     platform::kBold | platform::kFixedSize},
+    // Two lines, so that a translation longer than the English notice is not cut off.
+    {ControlKind::Label, "lPleaseRestart", "TabSheet4", 16, 264, 449, 26, "",
+     platform::kBold | Wrapped},
 
     {ControlKind::Page, "TabSheet5", "PageControl1", 0, 0, 0, 0, "About"},
     {ControlKind::Panel, "Panel1", "TabSheet5", 0, 0, 0, 76, ""},  // width 0: the page's

@@ -104,6 +104,14 @@ TEST(IniRead, AnsiCutKeepsDoubleByteCharactersWhole) {
     EXPECT_EQ(ReadIniTextAnsi(file, "s", "k", "", 6), "\x93\xFA\x96\x7B");
 }
 
+TEST(IniRead, KeysOfASectionAreItsEntriesInOrder) {
+    const std::string file = Utf16File(
+        u"k0=x\r\n[Dict]\r\n a b \t= 1\r\n;c=2\r\nbare\r\nA B=3\r\n\r\n"
+        u"[x]\r\nz=4\r\n[dict]\r\ny=5\r\n");
+    EXPECT_EQ(ReadIniKeys(file, u" DICT "), (std::vector<std::u16string>{u"a b", u"bare", u"A B"}));
+    EXPECT_EQ(ReadIniKeys(file, u"none"), std::vector<std::u16string>{});
+}
+
 struct WriteCase {
     const char* name;
     std::string before;

@@ -1,5 +1,6 @@
 #include "ui/u_options.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,6 +19,7 @@
 #include "platform/platform.h"
 #include "plugin/u_plugin_msg.h"
 #include "test_support.h"
+#include "tools/translator/language_template.h"
 #include "ui/LanguageSupport.h"
 
 namespace quillet {
@@ -591,22 +593,97 @@ TEST_F(OptionsTest, RowsAreMeasuredAndPaintedFromTheirLanguageFiles) {
     }
 }
 
-TEST_F(OptionsTest, ShippedLanguageFilesTranslateEveryText) {
-    const fs::path shipped =
-        fs::path(__FILE__).parent_path().parent_path().parent_path() / "Languages";
-    for (const char* file : {"German.ini", "Russian.ini"}) {
-        const auto bytes = test::ReadBytes(shipped / file);
-        ASSERT_TRUE(bytes) << (shipped / file).string();
-        WriteFile(file, *bytes);
-        const std::string path = folder.path(file);
-        EXPECT_EQ(bytes->substr(0, 2), "\xFF\xFE") << file;
-        EXPECT_GE(ReadIniValue("TRANSLATOR", "NativeName", path).size(), 4u) << file;
-        EXPECT_FALSE(ReadIniValue("TRANSLATOR", "ver", path).empty()) << file;
-        for (const std::string& text : TranslatedTexts()) {
-            const std::u16string key = DictKey(text);
-            if (key.empty()) continue;  // "..." alone needs no entry
-            EXPECT_NE(ReadIniStringW(path, u"Dict", key, u"<missing>", 2048), u"<missing>")
-                << file << ": " << text;
+std::u16string TextOfUtf16File(std::string_view bytes) {
+    std::u16string text;
+    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+        text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                      static_cast<unsigned char>(bytes[i + 1]) << 8);
+    }
+    return text;
+}
+
+std::string Printable(std::u16string_view key) {
+    return platform::WideToAnsi(key);
+}
+
+// A translator fills in the template's right-hand sides as written, and the dialog then shows
+// every one of them: every caption, help text and the restart notice. Each translation is its
+// key in angle brackets, so that none is part of another.
+TEST_F(OptionsTest, FilledInTemplateIsWhatTheDialogShows) {
+    const std::string bytes = translator::LanguageFileBytes(translator::MakeTemplate(u"Filled"));
+    ASSERT_EQ(bytes.substr(0, 2), "\xFF\xFE");
+    const std::u16string text = TextOfUtf16File(bytes);
+    ASSERT_TRUE(text.ends_with(u"\r\n"));
+    std::u16string filled;
+    bool inDict = false;
+    for (std::size_t from = 0, end; from < text.size(); from = end + 2) {
+        end = text.find(u"\r\n", from);
+        std::u16string line = text.substr(from, end - from);
+        ASSERT_EQ(line.find_first_of(u"\r\n"), std::u16string::npos) << "a line break not CR LF";
+        if (inDict && line.ends_with(u'=')) {
+            const std::u16string key = line.substr(0, line.size() - 1);
+            line += u'<';
+            line += key;
+            line += u'>';
+        }
+        inDict = inDict || line == u"[Dict]";
+        filled += line + u"\r\n";
+    }
+    WriteFile("Languages/Filled.ini", Utf16File(filled));
+    WriteFile("Quillet.ini", "[Translate]\r\nCurLang=Filled.ini\r\n");
+    HeadlessDialog& d = Open();
+    d.DoubleClick("lbLangs", 1);
+    ASSERT_EQ(d.Items("lbLangs")[1], "Filled.ini");
+    std::string shown;
+    for (const platform::ControlSpec& row : OptionsLayout()) shown += d.Text(row.name) + "\n";
+
+    for (const std::string& text : TranslatedTexts()) {
+        const std::u16string key = DictKey(text);
+        if (key.empty()) continue;  // "..." alone stays as it is
+        const std::string marked = Printable(u"<" + key + u">");
+        std::string translation;  // with every "/n" made a line break, as the dialog does
+        for (std::size_t from = 0;;) {
+            const std::size_t mark = marked.find("/n", from);
+            translation += marked.substr(from, mark - from);
+            if (mark == std::string::npos) break;
+            translation += "\n\r";
+            from = mark + 2;
+        }
+        EXPECT_NE(shown.find(translation), std::string::npos) << Printable(key);
+    }
+}
+
+// Every language file shipped covers what the dialog shows, with a translation for each text,
+// and holds nothing else; and every text of the dialog can be put into a language file.
+TEST(BundledLanguages, TranslateEveryTextOfTheDialogAndNothingElse) {
+    EXPECT_THAT(translator::UntranslatableTexts(), ::testing::IsEmpty());
+    const std::vector<std::u16string> keys = translator::DialogKeys();
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(QUILLET_BUNDLED_LANGUAGES)) {
+        if (entry.path().extension() == ".ini") files.push_back(entry.path());
+    }
+    ASSERT_GE(files.size(), 2u) << QUILLET_BUNDLED_LANGUAGES;
+    for (const fs::path& file : files) {
+        const std::string name = file.filename().string();
+        const std::string bytes = test::ReadBytes(file).value_or("");
+        EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE") << name << ": not UTF-16LE";
+        EXPECT_GE(ReadIniText(bytes, u"TRANSLATOR", u"NativeName", u"", 2048).size(), 4u) << name;
+        EXPECT_NE(ReadIniText(bytes, u"TRANSLATOR", u"ver", u"", 2048), u"") << name;
+        for (const std::u16string& key : keys) {
+            const std::u16string translation = ReadIniText(bytes, u"Dict", key, u"<missing>", 2048);
+            EXPECT_NE(translation, u"<missing>") << name << " lacks: " << Printable(key);
+            EXPECT_NE(translation.find_first_not_of(u" \t"), std::u16string::npos)
+                << name << " leaves untranslated: " << Printable(key);
+        }
+        for (const std::u16string& key : translator::StaleKeys(bytes)) {
+            ADD_FAILURE() << name << " holds a text the dialog no longer shows: " << Printable(key);
+        }
+        std::vector<std::u16string> fileKeys = ReadIniKeys(bytes, u"Dict");
+        for (std::size_t i = 0; i < fileKeys.size(); ++i) {
+            for (std::size_t j = 0; j < i; ++j) {
+                EXPECT_FALSE(platform::EqualIgnoreCase(fileKeys[i], fileKeys[j]))
+                    << name << " repeats (only the first counts): " << Printable(fileKeys[i]);
+            }
         }
     }
 }

@@ -22,14 +22,18 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iostream>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "platform/dialog.h"
+#include "platform/platform.h"
 #include "plugin/u_plugin_info.h"
 #include "plugin/u_plugin_msg.h"
+#include "ui/LanguageSupport.h"
+#include "ui/u_options.h"
 #include "unit/test_support.h"
 
 namespace {
@@ -1118,7 +1122,6 @@ TEST_F(PluginOptionsTest, FreshFolderShowsTheDefaultsOnEveryPageAndCancelWritesN
         ::GetWindowRect(dialog.form, &seen.frame);
         ::GetClientRect(dialog.form, &seen.client);
         seen.style = ::GetWindowLongA(dialog.form, GWL_STYLE);
-        dialog.Screenshots(user, "options-");
         ::SendMessageA(dialog.Button(user, "Cancel"), BM_CLICK, 0, 0);
     });
     EXPECT_THAT(problems, IsEmpty());
@@ -1504,48 +1507,64 @@ TEST_F(PluginOptionsTest, SaveThatCannotWriteTellsWhyAndKeepsTheDialogOpen) {
     }
 }
 
-// A language file with a few translations, its icon, and the icon of the built-in English.
+// The language files and icons shipped in Languages, installed beside the plug-in as a user
+// has them. The dialog's texts are compared with what the files say, read as the dialog reads
+// them (in the ANSI code page).
 class LanguageTest : public PluginOptionsTest {
 protected:
     void SetUp() override {
         PluginOptionsTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        WriteFile("Languages\\German.ini",
-                  "[TRANSLATOR]\r\nNativeName=Deutsch\r\nver=1.2\r\n"
-                  "[Dict]\r\n"
-                  "Options=Optionen\r\n"
-                  "Save as=Speichern als\r\nExlude=Ausnahmen\r\nAliases=Aliasnamen\r\n"
-                  "Language=Sprache\r\nAbout=Info\r\n"
-                  "Save=Speichern\r\nCancel=Abbrechen\r\nReset to Default=Standardwerte\r\n"
-                  "Folder to story history:=Ordner f\xFCr den Verlauf:\r\n"
-                  "Name of file for each contact:=Dateiname je Kontakt:\r\n"
-                  "Select %Custom% folder:=Eigenen Ordner w\xE4hlen:\r\n"
-                  "* Please close and reopen this dialog to apply language.="
-                  "* Bitte schlie\xDF"
-                  "en und neu \xF6"
-                  "ffnen, um die Sprache anzuwenden.\r\n"
-                  "To select language please double click on it. Then close and open this dialog"
-                  " again.=Doppelklick w\xE4hlt die Sprache. Danach den Dialog neu \xF6"
-                  "ffnen.\r\n"
-                  "Version:=Version:\r\n"
-                  "Enter UIN or Contact Name to disable save history for specfied contact. /n One"
-                  " UIN or Contact Name per line. /n /n NOTE: if you exclude UIN from history,"
-                  " aliases with this UIN also will be exluded from history.="
-                  "UIN oder Kontaktname, deren Verlauf nicht gespeichert werden soll. /n Eine"
-                  " UIN oder ein Name je Zeile. /n /n HINWEIS: Eine ausgenommene UIN nimmt auch"
-                  " ihre Aliasnamen aus.\r\n");
-        quillet::test::WriteBytes(folder_.native("Languages\\German.ico"),
-                                  SolidIcon(RGB(255, 204, 0)));
-        quillet::test::WriteBytes(folder_.native("Languages\\uk.ico"), SolidIcon(RGB(0, 36, 125)));
+        for (const auto& entry : fs::directory_iterator(QUILLET_BUNDLED_LANGUAGES)) {
+            const fs::path& file = entry.path();
+            if (file.extension() == ".ini" || file.extension() == ".ico") {
+                fs::create_directories(folder_.native("Languages"));
+                fs::copy_file(file, folder_.native("Languages") / file.filename());
+            }
+            if (file.extension() == ".ini") bundled_.push_back(file.filename().string());
+        }
+        std::sort(bundled_.begin(), bundled_.end());
+        ASSERT_FALSE(bundled_.empty()) << QUILLET_BUNDLED_LANGUAGES;
     }
+
+    // `english` in `language` as the dialog shows it; "English" is the built-in language.
+    std::string Translated(const std::string& language, const std::string& english) const {
+        if (language == "English") return english;
+        char value[4096] = {};
+        ::GetPrivateProfileStringA("Dict", english.c_str(), english.c_str(), value, sizeof value,
+                                   folder_.path("Languages\\" + language).c_str());
+        return value;
+    }
+
+    void ChooseLanguage(const std::string& language) {
+        WriteFile("Quillet.ini", "[Translate]\r\nCurLang=" + language + "\r\n");
+    }
+
+    // Double-clicks the row of `language` on the language page; false when the restart notice
+    // does not appear.
+    static bool DoubleClickLanguage(User& user, const OptionsWindows& dialog,
+                                    const std::string& language) {
+        dialog.ShowPage(user, kLanguage);
+        HWND list = dialog.Languages(user);
+        const LRESULT row = ::SendMessageA(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                           reinterpret_cast<LPARAM>(language.c_str()));
+        if (row == LB_ERR) user.Stop("no row " + language + " in the language list");
+        DoubleClickRow(list, static_cast<int>(row));
+        return WaitUntil([&] { return !TextOf(dialog.RestartNotice(user)).empty(); });
+    }
+
+    std::vector<std::string> bundled_;  // the shipped language files, by name
 };
 
+// Also takes the screenshots of the dialog as shipped (docs/screenshots): every page in English
+// with the bundled languages listed, the notice after choosing German, every page in German.
 TEST_F(LanguageTest, DoubleClickStoresTheLanguageAndTheNextOpeningIsTranslated) {
     std::vector<std::string> rows;
     int selectedOnArrival = -2;
     std::string notice;
     const auto problems = ShowOptions([&](User& user) {
         const OptionsWindows dialog = OptionsWindows::Find(user);
+        dialog.Screenshots(user, "options-");
         dialog.ShowPage(user, kLanguage);
         HWND list = dialog.Languages(user);
         for (LRESULT row = 0; row < ::SendMessageA(list, LB_GETCOUNT, 0, 0); ++row) {
@@ -1554,26 +1573,29 @@ TEST_F(LanguageTest, DoubleClickStoresTheLanguageAndTheNextOpeningIsTranslated) 
             rows.push_back(text);
         }
         selectedOnArrival = static_cast<int>(::SendMessageA(list, LB_GETCURSEL, 0, 0));
-        DoubleClickRow(list, 1);
-        user.Check(WaitUntil([&] { return !TextOf(dialog.RestartNotice(user)).empty(); }),
+        user.Check(DoubleClickLanguage(user, dialog, "German.ini"),
                    "no restart notice after the double-click");
         notice = TextOf(dialog.RestartNotice(user));
         TakeScreenshot(user, dialog.form, "options-language-german-chosen");
         ::SendMessageA(dialog.Button(user, "Cancel"), BM_CLICK, 0, 0);
     });
     EXPECT_THAT(problems, IsEmpty());
-    EXPECT_THAT(rows, ElementsAre("English", "German.ini"));
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows[0], "English");
+    std::sort(rows.begin() + 1, rows.end());  // the others in the order the folder lists them
+    EXPECT_EQ(std::vector<std::string>(rows.begin() + 1, rows.end()), bundled_);
     EXPECT_EQ(selectedOnArrival, 0);  // the stored (default) language is selected on arrival
+    const std::string german = "German.ini";
     EXPECT_EQ(notice,
-              "* Bitte schlie\xDF"
-              "en und neu \xF6"
-              "ffnen, um die Sprache anzuwenden.");
-    EXPECT_EQ(Setting("Translate", "CurLang"), "German.ini");  // kept although cancelled
+              Translated(german, "* Please close and reopen this dialog to apply language."));
+    EXPECT_NE(notice, "* Please close and reopen this dialog to apply language.");
+    EXPECT_EQ(Setting("Translate", "CurLang"), german);  // kept although cancelled
 
     std::vector<std::string> tabs;
     std::string saveButton;
     const auto reopened = ShowOptions([&](User& user) {
-        const OptionsWindows dialog = OptionsWindows::Find(user, "Quillet : Optionen");
+        const OptionsWindows dialog =
+            OptionsWindows::Find(user, "Quillet : " + Translated(german, "Options"));
         for (int tab = 0; tab < 5; ++tab) {
             char caption[64] = {};
             TCITEMA item{};
@@ -1583,17 +1605,234 @@ TEST_F(LanguageTest, DoubleClickStoresTheLanguageAndTheNextOpeningIsTranslated) 
             ::SendMessageA(dialog.tabs, TCM_GETITEMA, tab, reinterpret_cast<LPARAM>(&item));
             tabs.push_back(caption);
         }
-        saveButton = TextOf(dialog.Button(user, "Speichern"));
+        saveButton = TextOf(dialog.Button(user, Translated(german, "Save")));
         dialog.Screenshots(user, "options-german-");
         dialog.ShowPage(user, kLanguage);
         const int selected =
             static_cast<int>(::SendMessageA(dialog.Languages(user), LB_GETCURSEL, 0, 0));
-        user.Check(selected == 1, "the stored language is not selected on the language page");
-        ::SendMessageA(dialog.Button(user, "Abbrechen"), BM_CLICK, 0, 0);
+        user.Check(TextOf(dialog.RestartNotice(user)).empty(), "the notice shows on opening");
+        user.Check(selected > 0, "the stored language is not selected on the language page");
+        ::SendMessageA(dialog.Button(user, Translated(german, "Cancel")), BM_CLICK, 0, 0);
     });
     EXPECT_THAT(reopened, IsEmpty());
-    EXPECT_THAT(tabs, ElementsAre("Speichern als", "Ausnahmen", "Aliasnamen", "Sprache", "Info"));
-    EXPECT_EQ(saveButton, "Speichern");
+    EXPECT_THAT(tabs, ElementsAre(Translated(german, "Save as"), Translated(german, "Exlude"),
+                                  Translated(german, "Aliases"), Translated(german, "Language"),
+                                  Translated(german, "About")));
+    EXPECT_NE(tabs[0], "Save as");
+    EXPECT_EQ(saveButton, Translated(german, "Save"));
+}
+
+// ---- Every caption fits its control ------------------------------------------------------------
+
+// What a caption needs besides its text: a static control clips the ink that reaches a pixel or
+// two past the text's advance; a push button keeps its frame and focus rectangle clear; a group
+// box draws its caption into its frame a little in from the corner.
+constexpr int kInkSlack = 2;
+constexpr int kButtonMargin = 4;        // each side
+constexpr int kGroupCaptionIndent = 8;  // each side
+constexpr int kGroupFrame = 2;
+
+// The size DrawText gives `text` in the window's font; a word-wrapped text is broken at `wrap`.
+SIZE TextExtent(HWND window, HFONT font, const std::wstring& text, UINT format, int wrap = 0) {
+    HDC dc = ::GetDC(window);
+    HGDIOBJ previous = ::SelectObject(dc, font);
+    RECT bounds{0, 0, wrap, 0};
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &bounds,
+                format | DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS);
+    ::SelectObject(dc, previous);
+    ::ReleaseDC(window, dc);
+    return SIZE{bounds.right - bounds.left, bounds.bottom - bounds.top};
+}
+
+HFONT FontHandle(HWND window) {
+    return reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0));
+}
+
+std::wstring WideTextOf(HWND window) {
+    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        ::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+std::string Utf8(const std::wstring& text) {
+    const int size =
+        ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, bytes.data(), size, nullptr, nullptr);
+    bytes.resize(bytes.empty() ? 0 : bytes.size() - 1);
+    return bytes;
+}
+
+// What a caption needs and what it has: the part of its control that its parent shows.
+struct CaptionFit {
+    std::wstring text;
+    SIZE needed{};
+    SIZE room{};
+};
+
+SIZE SizeOf(const RECT& rect) {
+    return SIZE{std::max<LONG>(rect.right - rect.left, 0),
+                std::max<LONG>(rect.bottom - rect.top, 0)};
+}
+
+// The control's rectangle within its parent, cut to what the parent shows: its client area,
+// or the inside of the group box whose rows are placed beside it.
+SIZE VisibleSize(HWND window, HWND groupBox) {
+    HWND parent = ::GetParent(window);
+    RECT shown{};
+    ::GetClientRect(parent, &shown);
+    if (groupBox != nullptr) {
+        shown = RectIn(groupBox, parent);
+        ::InflateRect(&shown, -kGroupFrame, -kGroupFrame);
+    }
+    RECT visible{};
+    const RECT rect = RectIn(window, parent);
+    ::IntersectRect(&visible, &rect, &shown);
+    return SizeOf(visible);
+}
+
+CaptionFit MeasureCaption(const OptionsWindows& dialog, const platform::ControlSpec& row,
+                          HWND window, HWND groupBox) {
+    using platform::ControlKind;
+    CaptionFit fit{WideTextOf(window)};
+    switch (row.kind) {
+        case ControlKind::Form: {
+            NONCLIENTMETRICSW metrics{};
+            metrics.cbSize = sizeof metrics;
+            ::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+            HFONT font = ::CreateFontIndirectW(&metrics.lfCaptionFont);
+            fit.needed = TextExtent(window, font, fit.text, DT_SINGLELINE);
+            ::DeleteObject(font);
+            fit.needed.cx += ::GetSystemMetrics(SM_CXSMICON) + 2 * ::GetSystemMetrics(SM_CXSIZE);
+            RECT frame{};
+            ::GetWindowRect(window, &frame);
+            fit.room = SIZE{frame.right - frame.left, ::GetSystemMetrics(SM_CYCAPTION)};
+            return fit;
+        }
+        case ControlKind::Page: {  // the caption is its tab's: every tab in the tab row
+            const int index = static_cast<int>(
+                std::find(dialog.pages.begin(), dialog.pages.end(), window) - dialog.pages.begin());
+            RECT item{}, tabs{};
+            ::SendMessageW(dialog.tabs, TCM_GETITEMRECT, index, reinterpret_cast<LPARAM>(&item));
+            ::GetClientRect(dialog.tabs, &tabs);
+            wchar_t caption[256] = {};
+            TCITEMW tab{};
+            tab.mask = TCIF_TEXT;
+            tab.pszText = caption;
+            tab.cchTextMax = 256;
+            ::SendMessageW(dialog.tabs, TCM_GETITEMW, index, reinterpret_cast<LPARAM>(&tab));
+            fit.text = caption;
+            fit.needed = SIZE{item.right, item.bottom - item.top};
+            fit.room = SIZE{tabs.right, item.bottom - item.top};
+            return fit;
+        }
+        case ControlKind::Button:
+            fit.needed = TextExtent(window, FontHandle(window), fit.text, DT_SINGLELINE);
+            fit.needed.cx += 2 * kButtonMargin;
+            fit.room = VisibleSize(window, groupBox);
+            return fit;
+        case ControlKind::GroupBox:
+            fit.needed = TextExtent(window, FontHandle(window), fit.text, DT_SINGLELINE);
+            fit.needed.cx += 2 * kGroupCaptionIndent;
+            fit.room = VisibleSize(window, nullptr);
+            return fit;
+        default: {  // a label: wrapped at its width, or on one line
+            const bool wraps = (row.flags & platform::kWordWrap) != 0;
+            RECT client{};
+            ::GetClientRect(window, &client);
+            fit.needed = TextExtent(window, FontHandle(window), fit.text, wraps ? DT_WORDBREAK : 0,
+                                    wraps ? client.right : 0);
+            fit.needed.cx += wraps ? 0 : kInkSlack;
+            fit.room = VisibleSize(window, groupBox);
+            return fit;
+        }
+    }
+}
+
+// Every control of the dialog whose caption is translated, as open now: those that need more
+// room than they have, as "control needs W x H pixels, has W x H: start of its text".
+std::vector<std::string> CaptionsThatDoNotFit(User& user, const OptionsWindows& dialog) {
+    const std::vector<platform::ControlSpec>& layout = quillet::OptionsLayout();
+    std::vector<std::string> misfits;
+    for (std::size_t index = 0; index < layout.size(); ++index) {
+        const platform::ControlSpec& row = layout[index];
+        if (index > 0 && !quillet::HasTranslatedCaption(row.kind)) continue;
+        HWND window = index == 0
+                          ? dialog.form
+                          : DescendantWithId(dialog.form, kFirstId + static_cast<int>(index));
+        if (window == nullptr) user.Stop(std::string("no window for ") + row.name);
+        HWND groupBox = nullptr;
+        for (std::size_t parent = 0; parent < index; ++parent) {
+            if (layout[parent].kind == platform::ControlKind::GroupBox &&
+                std::string_view(layout[parent].name) == row.parent) {
+                groupBox = DescendantWithId(dialog.form, kFirstId + static_cast<int>(parent));
+            }
+        }
+        const CaptionFit fit = MeasureCaption(dialog, row, window, groupBox);
+        if (fit.text.empty()) continue;
+        if (fit.needed.cx > fit.room.cx || fit.needed.cy > fit.room.cy) {
+            misfits.push_back(std::string(row.name) + " needs " + std::to_string(fit.needed.cx) +
+                              " x " + std::to_string(fit.needed.cy) + " pixels, has " +
+                              std::to_string(fit.room.cx) + " x " + std::to_string(fit.room.cy) +
+                              ": \"" + Utf8(fit.text.substr(0, 60)) + "\"");
+        }
+    }
+    return misfits;
+}
+
+// Whether the ANSI code page holds every text of a language file: the dialog shows its texts in
+// that code page, so a language is only seen as its users see it under a code page of theirs.
+bool CodePageHolds(const std::string& languageFile) {
+    std::vector<wchar_t> content(1 << 16);
+    const std::u16string name = platform::AnsiToWide(languageFile);
+    const std::wstring wideName(name.begin(), name.end());
+    std::wstring all;
+    for (const wchar_t* section : {L"TRANSLATOR", L"Dict"}) {
+        const DWORD size = ::GetPrivateProfileSectionW(
+            section, content.data(), static_cast<DWORD>(content.size()), wideName.c_str());
+        all.append(content.data(), size);
+    }
+    BOOL lost = FALSE;
+    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, all.c_str(), static_cast<int>(all.size()),
+                          nullptr, 0, nullptr, &lost);
+    return lost == FALSE;
+}
+
+// Run for one language with QUILLET_FIT_LANGUAGE set (ctest runs each bundled language under a
+// locale whose code page holds it, see CMakeLists.txt); without it, English and every bundled
+// language the code page holds. Screenshots of every page are saved as fit-<language>-<page>.
+TEST_F(LanguageTest, EveryCaptionFitsItsControlInEveryLanguage) {
+    std::vector<std::string> languages = {"English"};
+    languages.insert(languages.end(), bundled_.begin(), bundled_.end());
+    char only[MAX_PATH] = {};
+    if (::GetEnvironmentVariableA("QUILLET_FIT_LANGUAGE", only, MAX_PATH) > 0) {
+        languages = {only};
+    }
+    int checked = 0;
+    for (const std::string& language : languages) {
+        if (language != "English" && !CodePageHolds(folder_.path("Languages\\" + language))) {
+            EXPECT_EQ(only[0], '\0') << language << ": code page " << ::GetACP()
+                                     << " lacks characters of it; run it under another LANG";
+            std::cout << language << ": not checked under code page " << ::GetACP() << "\n";
+            continue;
+        }
+        ChooseLanguage(language);
+        std::vector<std::string> misfits;
+        const auto problems = ShowOptions([&](User& user) {
+            const OptionsWindows dialog =
+                OptionsWindows::Find(user, "Quillet : " + Translated(language, "Options"));
+            user.Check(DoubleClickLanguage(user, dialog, language), "no restart notice");
+            std::string stem = language.substr(0, language.find('.'));
+            dialog.Screenshots(user, "fit-" + stem + "-");
+            misfits = CaptionsThatDoNotFit(user, dialog);
+            ::PostMessageA(dialog.form, WM_CLOSE, 0, 0);
+        });
+        EXPECT_THAT(problems, IsEmpty()) << language;
+        EXPECT_THAT(misfits, IsEmpty()) << language;
+        ++checked;
+    }
+    EXPECT_GT(checked, 0);
 }
 
 }  // namespace
