@@ -71,8 +71,6 @@ constexpr const char* NoteTooLong =
 constexpr const char* NoteFolderMissing = "The folder does not exist yet: it will be created.";
 constexpr const char* NoteKeepsEncoding = "The file exists and keeps its encoding: %1.";
 constexpr const char* NoteNewFileEncoding = "A new file: it will be written in %1.";
-constexpr const char* NoteUnshownCharacters =
-    "Characters this dialog cannot show appear as \"?\" here; the file keeps them.";
 constexpr const char* NL = "\n\r";  // line feed, then carriage return, as "/n" becomes
 
 constexpr int QuilletPathItem = 1;
@@ -215,14 +213,8 @@ std::string Quoted(std::string_view text) {
     return quoted;
 }
 
-// True when the ANSI code page holds every character of the text.
-bool CodePageHolds(std::u16string_view text) {
-    return platform::AnsiToWide(platform::WideToAnsi(text)) == text;
-}
-
 // What the Preview page tells about a message besides its path and entry, one note a line.
-std::string PreviewNotes(const MessagePreview& preview, const MessageContext& context,
-                         const THistoryRec& rec) {
+std::string PreviewNotes(const MessagePreview& preview, const MessageContext& context) {
     if (preview.excludedBy) {
         const std::size_t entry = *preview.excludedBy;
         return Filled(NoteExcluded, std::to_string(entry + 1),
@@ -246,10 +238,6 @@ std::string PreviewNotes(const MessagePreview& preview, const MessageContext& co
     const bool utf8 = preview.encoding == EntryEncoding::Utf8;
     notes.push_back(Filled(preview.fileHasEntries ? NoteKeepsEncoding : NoteNewFileEncoding,
                            utf8 ? HistoryEncodingUtf8 : HistoryEncodingAnsi));
-    const std::u16string& name = rec.Incoming ? rec.ContactName : rec.MyName;
-    if (utf8 && !(CodePageHolds(name) && CodePageHolds(rec.MsgText))) {
-        notes.push_back(TranslateAnsi(NoteUnshownCharacters));
-    }
     std::string text;
     for (const std::string& note : notes) text += (text.empty() ? "" : NL) + note;
     return text;
@@ -273,11 +261,11 @@ const std::vector<ControlSpec>& OptionsLayout() {
 
 std::vector<std::string> TranslatedTexts() {
     std::vector<std::string> texts = {
-        "Options",         "Version:",         HelpReplacements,    HelpExclude,
-        HelpAliases,       HelpAliasesExample, HelpAliasesWarning,  RestartNotice,
-        DirectionReceived, DirectionSent,      NoteExcluded,        NoteAliasRule,
-        NoteCleaned,       NoteTrimmed,        NoteDeviceName,      NoteTooLong,
-        NoteFolderMissing, NoteKeepsEncoding,  NoteNewFileEncoding, NoteUnshownCharacters};
+        "Options",         "Version:",         HelpReplacements,   HelpExclude,
+        HelpAliases,       HelpAliasesExample, HelpAliasesWarning, RestartNotice,
+        DirectionReceived, DirectionSent,      NoteExcluded,       NoteAliasRule,
+        NoteCleaned,       NoteTrimmed,        NoteDeviceName,     NoteTooLong,
+        NoteFolderMissing, NoteKeepsEncoding,  NoteNewFileEncoding};
     for (const ControlSpec& row : Layout) {
         if (HasTranslatedCaption(row.kind) && row.text[0] != '\0') texts.emplace_back(row.text);
     }
@@ -490,7 +478,7 @@ void TfOptions::UpdatePreview() {
     form_->SetText("mPrevEntry", preview.excludedBy ? ""
                                  : shownAsWritten   ? preview.appended
                                                     : FormatHistoryEntry(rec, context.timeFormat));
-    form_->SetText("lPrevNotes", PreviewNotes(preview, context, rec));
+    form_->SetText("lPrevNotes", PreviewNotes(preview, context));
 }
 
 void TfOptions::PreviewInputChange(const std::string& control) {

@@ -636,6 +636,25 @@ TEST_F(OptionsTest, FilledInTemplateIsWhatTheDialogShows) {
     ASSERT_EQ(d.Items("lbLangs")[1], "Filled.ini");
     std::string shown;
     for (const platform::ControlSpec& row : OptionsLayout()) shown += d.Text(row.name) + "\n";
+    for (const std::string& item : d.Items("cbPrevDirection")) shown += item + "\n";
+    // The Preview page's notes, each brought about once: a path too long, changed by a rule in
+    // both passes, by cleaning, trimming and a device name, in a folder still to be made; then a
+    // file that exists; then a contact on the exclusion list.
+    d.SwitchToPage(3);
+    d.Type("ePath2", std::string(260, 'x'));
+    d.Type("eFileName", "%CONTACTNAME%\\%UIN%");
+    d.Type("Memo1", "ob==obb");
+    d.Type("ePrevName", "b:ob \\con");
+    shown += d.Text("lPrevNotes") + "\n";
+    WriteFile("HISTORY\\12345.TXT", "entry\r\n");
+    d.SwitchToPage(0);
+    d.Type("ePath2", "History");
+    d.Type("eFileName", "%UIN%");
+    d.SwitchToPage(3);
+    shown += d.Text("lPrevNotes") + "\n";
+    d.Type("mExclude", "12345");
+    d.Type("ePrevName", "Bob");
+    shown += d.Text("lPrevNotes") + "\n";
 
     for (const std::string& text : TranslatedTexts()) {
         const std::u16string key = DictKey(text);
@@ -649,6 +668,9 @@ TEST_F(OptionsTest, FilledInTemplateIsWhatTheDialogShows) {
             translation += "\n\r";
             from = mark + 2;
         }
+        // Of a text with values filled in ("%1", "%2"), the part before the first.
+        translation =
+            translation.substr(0, std::min(translation.find("%1"), translation.find("%2")));
         EXPECT_NE(shown.find(translation), std::string::npos) << Printable(key);
     }
 }

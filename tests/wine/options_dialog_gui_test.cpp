@@ -1596,7 +1596,7 @@ TEST_F(LanguageTest, DoubleClickStoresTheLanguageAndTheNextOpeningIsTranslated) 
     const auto reopened = ShowOptions([&](User& user) {
         const OptionsWindows dialog =
             OptionsWindows::Find(user, "Quillet : " + Translated(german, "Options"));
-        for (int tab = 0; tab < 5; ++tab) {
+        for (int tab = 0; tab <= kAbout; ++tab) {
             char caption[64] = {};
             TCITEMA item{};
             item.mask = TCIF_TEXT;
@@ -1616,8 +1616,8 @@ TEST_F(LanguageTest, DoubleClickStoresTheLanguageAndTheNextOpeningIsTranslated) 
     });
     EXPECT_THAT(reopened, IsEmpty());
     EXPECT_THAT(tabs, ElementsAre(Translated(german, "Save as"), Translated(german, "Exlude"),
-                                  Translated(german, "Aliases"), Translated(german, "Language"),
-                                  Translated(german, "About")));
+                                  Translated(german, "Aliases"), Translated(german, "Preview"),
+                                  Translated(german, "Language"), Translated(german, "About")));
     EXPECT_NE(tabs[0], "Save as");
     EXPECT_EQ(saveButton, Translated(german, "Save"));
 }
