@@ -18,4 +18,4 @@ if [ ${#archives[@]} -ne 1 ] || [ ! -f "${archives[0]}" ]; then
   echo "release: expected one archive in build/release, found: ${archives[*]}" >&2
   exit 1
 fi
-echo "${archives[0]}"
+realpath "${archives[0]}"
