@@ -9,11 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "QuilletVersion.h"
+
 namespace quillet {
 
-// The plug-in's own version, 0.8: reported to the host and shown by the options dialog.
-inline constexpr std::uint16_t PluginVersionMajor = 0;
-inline constexpr std::uint16_t PluginVersionMinor = 8;
+// The plug-in's own version (project() in CMakeLists.txt): reported to the host and shown by the
+// options dialog.
+inline constexpr std::uint16_t PluginVersionMajor = QUILLET_VERSION_MAJOR;
+inline constexpr std::uint16_t PluginVersionMinor = QUILLET_VERSION_MINOR;
 
 // Full path of the library file in the ANSI code page; set at every start-up, empty before.
 // The settings file, the list files and the Languages folder are all found beside it.

@@ -25,13 +25,22 @@ done
 replay=$(realpath "$replay")
 
 if $wine_run; then
-  preset=win32 module=Quillet.dll host=quillet-host.exe
+  preset=win32 module=Quillet.dll host=quillet-host.exe what="Windows plug-in"
 else
-  preset=native module=Quillet.so host=quillet-host
+  preset=native module=Quillet.so host=quillet-host what="native plug-in"
 fi
-if [ ! -x "build/$preset/$host" ] || ! cmake --build --preset "$preset" >/dev/null 2>&1; then
+# One line per step: on a fresh machine the set-up and the first build take a minute or two.
+built=false
+if [ -x "build/$preset/$host" ]; then
+  echo "== Bringing the $what and the reference host up to date (build/$preset)"
+  cmake --build --preset "$preset" --target Quillet quillet-host >/dev/null 2>&1 && built=true
+fi
+if ! $built; then
+  echo "== Setting up the machine (packages, Wine prefix)"
   scripts/setup.sh >/dev/null
+  echo "== Configuring build/$preset"
   cmake --preset "$preset" >/dev/null
+  echo "== Building the $what and the reference host"
   cmake --build --preset "$preset" --target Quillet quillet-host >/dev/null
 fi
 

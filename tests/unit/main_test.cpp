@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "QuilletVersion.h"
 #include "config/u_SimpleAliases.h"
 #include "platform/host.h"
 #include "platform/platform.h"
@@ -88,8 +89,8 @@ TEST(PluginObject, StartUpFillsTheRecordWithTheLibraryPath) {
         EXPECT_EQ(startUp.Result, 12345);
         EXPECT_EQ(info->Version1, 1);
         EXPECT_EQ(info->Version2, 2);
-        EXPECT_EQ(info->PluginVerMajor, 0);
-        EXPECT_EQ(info->PluginVerMinor, 8);
+        EXPECT_EQ(info->PluginVerMajor, QUILLET_VERSION_MAJOR);
+        EXPECT_EQ(info->PluginVerMinor, QUILLET_VERSION_MINOR);
         EXPECT_EQ(std::u16string(info->PluginName), u"Quillet");
         EXPECT_EQ(std::u16string(info->PluginAuthor), u"Ostrel software");
         ASSERT_NE(info->DllPath, nullptr);

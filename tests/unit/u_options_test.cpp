@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "QuilletVersion.h"
 #include "config/IniFile.h"
 #include "config/u_IniSettings.h"
 #include "config/u_SimpleAliases.h"
@@ -92,7 +93,7 @@ TEST_F(OptionsTest, WithoutFilesShowsTheDefaultsAndSavesThem) {
     EXPECT_EQ(d.SelectedIndex("lbLangs"), -1);
     EXPECT_EQ(d.ActivePage(), 0);
     EXPECT_EQ(d.Text("fOptions"), "Quillet : Options");
-    EXPECT_EQ(d.Text("lVersion"), "Version: 0.8");
+    EXPECT_EQ(d.Text("lVersion"), "Version: " QUILLET_VERSION_TEXT);
     EXPECT_EQ(d.Text("Label9"),
               "At this moment plugins do not have rights to acess contact-list. \n\r You need "
               "manually enter aliases for UINs and Contact name in separate lines.\n\rFor "

@@ -1017,7 +1017,12 @@ protected:
     void SetUp() override {
         REQUIRE_DISPLAY();
         fs::copy_file(quillet::test::BuiltModule(), folder_.native("Quillet.dll"));
-        module_ = ::LoadLibraryA(folder_.path("Quillet.dll").c_str());
+        Load(folder_.native("Quillet.dll"));
+    }
+
+    // Loads the plug-in library at `file` and starts it.
+    void Load(const fs::path& file) {
+        module_ = ::LoadLibraryW(file.c_str());
         ASSERT_NE(module_, nullptr) << "error " << ::GetLastError();
         auto create = reinterpret_cast<quillet::CreateCorvexPLUGINProc>(
             reinterpret_cast<void*>(::GetProcAddress(module_, "CreateCorvexPLUGIN")));
@@ -1833,6 +1838,105 @@ TEST_F(LanguageTest, EveryCaptionFitsItsControlInEveryLanguage) {
         ++checked;
     }
     EXPECT_GT(checked, 0);
+}
+
+// ---- The release archive -----------------------------------------------------------------------
+
+// The plug-in where a user put it: in the folder the release archive was unpacked into
+// (QUILLET_RELEASE_FOLDER, set by the release-archive tests), with the bundled languages.
+class ReleaseArchiveTest : public PluginOptionsTest {
+protected:
+    void SetUp() override {
+        char folder[MAX_PATH] = {};
+        if (::GetEnvironmentVariableA("QUILLET_RELEASE_FOLDER", folder, MAX_PATH) == 0) {
+            GTEST_SKIP() << "QUILLET_RELEASE_FOLDER is not set (the release-archive tests set it)";
+        }
+        REQUIRE_DISPLAY();
+        unpacked_ = fs::absolute(folder);
+        Load(unpacked_ / "Quillet.dll");
+    }
+
+    fs::path unpacked_;
+};
+
+// The pixels an icon file covers, drawn at its own size at (0, 0): those it paints alike on a
+// black and on a white ground.
+std::vector<std::pair<POINT, COLORREF>> OpaquePixels(const fs::path& file) {
+    HICON icon = static_cast<HICON>(
+        ::LoadImageA(nullptr, file.string().c_str(), IMAGE_ICON, 0, 0, LR_LOADFROMFILE));
+    constexpr int kSide = 16;
+    COLORREF drawn[2][kSide][kSide] = {};
+    HDC screen = ::GetDC(nullptr);
+    for (int ground = 0; ground < 2; ++ground) {
+        HDC memory = ::CreateCompatibleDC(screen);
+        HBITMAP bitmap = ::CreateCompatibleBitmap(screen, kSide, kSide);
+        HGDIOBJ previous = ::SelectObject(memory, bitmap);
+        ::PatBlt(memory, 0, 0, kSide, kSide, ground == 0 ? BLACKNESS : WHITENESS);
+        if (icon != nullptr) ::DrawIconEx(memory, 0, 0, icon, 0, 0, 0, nullptr, DI_NORMAL);
+        for (int y = 0; y < kSide; ++y) {
+            for (int x = 0; x < kSide; ++x) drawn[ground][y][x] = ::GetPixel(memory, x, y);
+        }
+        ::SelectObject(memory, previous);
+        ::DeleteObject(bitmap);
+        ::DeleteDC(memory);
+    }
+    ::ReleaseDC(nullptr, screen);
+    if (icon != nullptr) ::DestroyIcon(icon);
+    std::vector<std::pair<POINT, COLORREF>> opaque;
+    for (int y = 0; y < kSide; ++y) {
+        for (int x = 0; x < kSide; ++x) {
+            if (drawn[0][y][x] == drawn[1][y][x]) opaque.push_back({POINT{x, y}, drawn[0][y][x]});
+        }
+    }
+    return opaque;
+}
+
+TEST_F(ReleaseArchiveTest, LanguagePageListsTheBundledLanguagesWithTheirIcons) {
+    const fs::path languages = unpacked_ / "Languages";
+    std::vector<std::string> expectedRows = {"English"};
+    for (const auto& entry : fs::directory_iterator(languages)) {
+        if (entry.path().extension() == ".ini") {
+            expectedRows.push_back(entry.path().filename().string());
+        }
+    }
+    ASSERT_GT(expectedRows.size(), 1u) << "no language file in " << languages;
+    // The icon a row shows on top: a language file's own, and for English "uk.ico" over its own.
+    auto iconOf = [&](const std::string& row) {
+        return row == "English" ? languages / "uk.ico"
+                                : (languages / row).replace_extension(".ico");
+    };
+
+    std::vector<std::string> rows;
+    std::vector<std::string> iconsNotShown;
+    const auto problems = ShowOptions([&](User& user) {
+        const OptionsWindows dialog = OptionsWindows::Find(user);
+        dialog.ShowPage(user, kLanguage);
+        HWND list = dialog.Languages(user);
+        MoveMouse(POINT{1200, 1000});
+        user.Settle(dialog.form);
+        for (LRESULT row = 0; row < ::SendMessageA(list, LB_GETCOUNT, 0, 0); ++row) {
+            char text[256] = {};
+            ::SendMessageA(list, LB_GETTEXT, row, reinterpret_cast<LPARAM>(text));
+            rows.push_back(text);
+            RECT rect{};
+            ::SendMessageA(list, LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rect));
+            const auto pixels = OpaquePixels(iconOf(text));
+            // A row's icon sits 4 pixels from its left and 6 below its top.
+            const bool shown =
+                !pixels.empty() && std::all_of(pixels.begin(), pixels.end(), [&](const auto& p) {
+                    return ScreenPixel(list, POINT{rect.left + 4 + p.first.x,
+                                                   rect.top + 6 + p.first.y}) == p.second;
+                });
+            if (!shown) iconsNotShown.push_back(text);
+        }
+        TakeScreenshot(user, dialog.form, "release-archive-language");
+        ::SendMessageA(dialog.Button(user, "Cancel"), BM_CLICK, 0, 0);
+    });
+    EXPECT_THAT(problems, IsEmpty());
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.front(), "English");
+    EXPECT_THAT(rows, ::testing::UnorderedElementsAreArray(expectedRows));
+    EXPECT_THAT(iconsNotShown, IsEmpty());
 }
 
 }  // namespace

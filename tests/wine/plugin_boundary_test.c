@@ -12,6 +12,8 @@
 #include <string.h>
 #include <wchar.h>
 
+#include "QuilletVersion.h"
+
 /* ---- Checks ----------------------------------------------------------------------------------- */
 
 static int passed;
@@ -237,10 +239,11 @@ static void CheckInfoAfterStartUp(const unsigned char* info, HMODULE module) {
           "DllPath (offset 4) names the library's own file \"%ls\" (got \"%ls\")", modulePath,
           dllPath != NULL ? (const wchar_t*)dllPath : L"(null)");
     Check(ReadU16(info, kVersion1) == 1 && ReadU16(info, kVersion2) == 2 &&
-              ReadU16(info, kVerMajor) == 0 && ReadU16(info, kVerMinor) == 8,
-          "versions at offsets 8, 10, 12, 14 are 1 2 0 8 (got %u %u %u %u)",
-          ReadU16(info, kVersion1), ReadU16(info, kVersion2), ReadU16(info, kVerMajor),
-          ReadU16(info, kVerMinor));
+              ReadU16(info, kVerMajor) == QUILLET_VERSION_MAJOR &&
+              ReadU16(info, kVerMinor) == QUILLET_VERSION_MINOR,
+          "versions at offsets 8, 10, 12, 14 are 1 2 %d %d (got %u %u %u %u)",
+          QUILLET_VERSION_MAJOR, QUILLET_VERSION_MINOR, ReadU16(info, kVersion1),
+          ReadU16(info, kVersion2), ReadU16(info, kVerMajor), ReadU16(info, kVerMinor));
     Check(WideEquals(ReadPointer(info, kPluginName), L"Quillet"),
           "PluginName (offset 16) is \"Quillet\"");
     Check(WideEquals(ReadPointer(info, kPluginAuthor), L"Ostrel software"),
@@ -293,7 +296,7 @@ static ULONG StartAndRelease(CreateProc create, HMODULE module, void* service, c
         WritePointer(info, kDllHandle, module);
         Check(SendLeavesEventUnchanged(plugin, 1), "%s: start-up leaves Result unwritten", what);
         Check(WideEquals(ReadPointer(info, kPluginName), L"Quillet") &&
-                  ReadU16(info, kVerMinor) == 8,
+                  ReadU16(info, kVerMinor) == QUILLET_VERSION_MINOR,
               "%s: the record is filled at start-up", what);
     }
     return CallRelease(plugin);
