@@ -18,10 +18,8 @@ MessagePreview PreviewMessage(const MessageContext& context, const THistoryRec& 
                                  ? platform::ReadFileStart(path, EncodingHeadSize).value_or("")
                                  : std::string();
     preview.fileHasEntries = !head.empty();
-    const EntryEncoding forNewFiles =
-        EncodingForNewFiles(context.settings[Setting::HistoryEncoding]);
-    preview.encoding = EncodingOfFile(head, forNewFiles);
-    preview.appended = EntryForFile(head, forNewFiles, rec, context.timeFormat);
+    preview.encoding =
+        EncodingOfFile(head, EncodingForNewFiles(context.settings[Setting::HistoryEncoding]));
     preview.tooLong = platform::AnsiToWide(path).size() > LongestPath;
     return preview;
 }

@@ -13,19 +13,9 @@ cd "$(dirname "$0")/.."
 
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 --target Quillet options_dialog_gui_test
-export WINEPREFIX="$PWD/build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=d;mshtml=d"
 export QUILLET_SCREENSHOT_DIR="$PWD/build/win32/tests/wine/screenshots"
 rm -rf "$QUILLET_SCREENSHOT_DIR"
-
-display=99
-while [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$display"
-trap 'wineserver -k 2>/dev/null || true; kill $xvfb_pid 2>/dev/null || true' EXIT
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
-wineserver -p
-wine cmd /c exit >/dev/null 2>&1 </dev/null
+source scripts/wine-screen.sh
 # English, the system's ANSI code page 1252, as the pictures have always been taken.
 LANG=en_US.UTF-8 ctest --preset win32 -R '^options_dialog_gui_test$'
 

@@ -21,20 +21,6 @@ scripts/fuzz.sh 10
 
 cmake --preset win32
 cmake --build --preset win32
-export WINEPREFIX="$PWD/build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=d;mshtml=d"
-
 # The dialog tests need a screen: a virtual one, for this run only.
-display=99
-while [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$display"
-trap 'wineserver -k 2>/dev/null || true; kill $xvfb_pid 2>/dev/null || true' EXIT
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
-
-# One server for all the Windows tests, so each start is quick. Its background processes (services,
-# the desktop window) start here, with no pipe of ctest's to inherit: ctest would otherwise wait
-# for them to close it.
-wineserver -p
-wine cmd /c exit >/dev/null 2>&1 </dev/null
+source scripts/wine-screen.sh
 ctest --preset win32

@@ -1,6 +1,8 @@
 #include "ui/u_options.h"
 
+#include <algorithm>
 #include <exception>
+#include <iterator>
 #include <optional>
 
 #include "config/PluginGlobals.h"
@@ -55,9 +57,10 @@ constexpr SampleField SampleMessage[] = {
     {"ePrevProtocol", "ICQ"}, {"ePrevUIN", "12345"}, {"ePrevName", "Bob"},
     {"ePrevMyUIN", "777"},    {"ePrevMyName", "Me"}, {"ePrevText", "Hello"},
 };
+constexpr const char* DirectionControl = "cbPrevDirection";
 constexpr const char* DirectionReceived = "received";
 constexpr const char* DirectionSent = "sent";
-constexpr int PreviewPage = 3;
+constexpr const char* PreviewPageName = "TabSheet6";
 constexpr const char* NoteExcluded =
     "Not saved: line %1 of the Exclude page (%2) excludes this contact.";
 constexpr const char* NoteAliasRule = "Alias pass %1: the rule %2 changed the path.";
@@ -188,6 +191,17 @@ std::string WithCrLf(std::string_view text) {
     return result;
 }
 
+// The Preview page's position among the tabs, which come in the order of their rows.
+int PreviewPage() {
+    int index = 0;
+    for (const ControlSpec& row : Layout) {
+        if (row.kind != ControlKind::Page) continue;
+        if (std::string_view(row.name) == PreviewPageName) return index;
+        ++index;
+    }
+    return -1;
+}
+
 // A translated text with "%1" and "%2" filled in.
 std::string Filled(std::string_view text, std::string_view first, std::string_view second = {}) {
     const std::string translated = TranslateAnsi(text);
@@ -304,9 +318,9 @@ void TfOptions::FormShow() {
 
 void TfOptions::FillSampleMessage() {
     for (const SampleField& field : SampleMessage) form_->SetText(field.control, field.text);
-    form_->AddItem("cbPrevDirection", TranslateAnsi(DirectionReceived));
-    form_->AddItem("cbPrevDirection", TranslateAnsi(DirectionSent));
-    form_->Select("cbPrevDirection", 0);
+    form_->AddItem(DirectionControl, TranslateAnsi(DirectionReceived));
+    form_->AddItem(DirectionControl, TranslateAnsi(DirectionSent));
+    form_->Select(DirectionControl, 0);
 }
 
 void TfOptions::SetHelpTexts() {
@@ -460,7 +474,7 @@ THistoryRec TfOptions::SampleRecord() const {
     rec.MyUIN = platform::AnsiToWide(form_->Text("ePrevMyUIN"));
     rec.MyName = platform::AnsiToWide(form_->Text("ePrevMyName"));
     rec.MsgText = platform::AnsiToWide(form_->Text("ePrevText"));
-    rec.Incoming = form_->SelectedIndex("cbPrevDirection") != 1;
+    rec.Incoming = form_->SelectedIndex(DirectionControl) != 1;
     rec.Outgoing = !rec.Incoming;
     rec.MsgTime = FileTimeToDateTime(platform::CurrentFileTime());
     return rec;
@@ -473,17 +487,19 @@ void TfOptions::UpdatePreview() {
     const THistoryRec rec = SampleRecord();
     const MessagePreview preview = PreviewMessage(context, rec);
     form_->SetText("ePrevPath", preview.excludedBy ? "" : preview.steps.path);
-    // The dialog shows ANSI text: a UTF-8 entry is shown as the code page can show it.
-    const bool shownAsWritten = preview.excludedBy || preview.encoding == EntryEncoding::Ansi;
-    form_->SetText("mPrevEntry", preview.excludedBy ? ""
-                                 : shownAsWritten   ? preview.appended
-                                                    : FormatHistoryEntry(rec, context.timeFormat));
+    // The dialog's text is in the ANSI code page: the lines of an entry that a UTF-8 file gets
+    // are the same, only encoded otherwise (the notes tell which).
+    form_->SetText("mPrevEntry",
+                   preview.excludedBy ? "" : FormatHistoryEntry(rec, context.timeFormat));
     form_->SetText("lPrevNotes", PreviewNotes(preview, context));
 }
 
 void TfOptions::PreviewInputChange(const std::string& control) {
-    const bool input = control.rfind("ePrev", 0) == 0 || control == "cbPrevDirection";
-    if (input && control != "ePrevPath" && form_->ActivePage() == PreviewPage) UpdatePreview();
+    const bool input =
+        control == DirectionControl ||
+        std::any_of(std::begin(SampleMessage), std::end(SampleMessage),
+                    [&](const SampleField& field) { return control == field.control; });
+    if (input && form_->ActivePage() == PreviewPage()) UpdatePreview();
 }
 
 // ---- About -------------------------------------------------------------------------------------
@@ -555,7 +571,7 @@ void TfOptions::SelectCurrentLanguage() {
 
 void TfOptions::PageControl1Change() {
     SelectCurrentLanguage();
-    if (form_->ActivePage() == PreviewPage) UpdatePreview();
+    if (form_->ActivePage() == PreviewPage()) UpdatePreview();
 }
 
 // ---- Events of the toolkit ---------------------------------------------------------------------
@@ -576,7 +592,7 @@ void TfOptions::OnClick(const std::string& control) {
     if (control == "bReset") bResetClick();
     if (control == "Button1") Button1Click();
     if (control == "Label7") Label7Click();
-    if (control == EncodingControl && form_->ActivePage() == PreviewPage) UpdatePreview();
+    if (control == EncodingControl && form_->ActivePage() == PreviewPage()) UpdatePreview();
 }
 
 void TfOptions::OnChange(const std::string& control) {
