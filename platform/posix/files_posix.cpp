@@ -134,7 +134,8 @@ void WriteFile(const std::string& path, int flags, std::string_view bytes) {
 // Reads from the descriptor's position until its end or `count` bytes; nullopt on a read error.
 std::optional<std::string> ReadUpTo(int descriptor, std::size_t count) {
     std::string content;
-    std::array<char, 64 * 1024> chunk{};
+    // No bigger than asked for: an append that looks at a file's first bytes reads three.
+    std::string chunk(std::min<std::size_t>(count, 64 * 1024), '\0');
     while (content.size() < count) {
         const std::size_t want = std::min(chunk.size(), count - content.size());
         const ssize_t got = ::read(descriptor, chunk.data(), want);

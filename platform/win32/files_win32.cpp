@@ -112,6 +112,7 @@ void CloseChecked(FileHandle& file, const std::string& path) {
 // Reads from the file's position until its end or `count` bytes; nullopt on a read error.
 std::optional<std::string> ReadUpTo(const FileHandle& file, std::size_t count) {
     std::string content;
+    // No bigger than asked for: an append that looks at a file's first bytes reads three.
     std::string chunk(std::min<std::size_t>(count, 64 * 1024), '\0');
     while (content.size() < count) {
         const std::size_t want = std::min(chunk.size(), count - content.size());
