@@ -79,14 +79,6 @@ std::vector<std::string> SplitLines(std::string_view text) {
     return lines;
 }
 
-bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    const auto upper = [](char c) {
-        return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-    };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return upper(x) == upper(y); });
-}
-
 std::string_view TrimControlAndBlank(std::string_view text) {
     const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
     std::size_t begin = 0;

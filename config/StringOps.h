@@ -42,8 +42,18 @@ std::string ReplaceAllIgnoreCase(std::string_view text, std::string_view search,
 std::vector<std::string> SplitLines(std::string_view text);
 
 // Whole-text equality ignoring the case of the ASCII letters alone, for the plug-in's own
-// words (device names, setting values), which mean the same under every locale.
-bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b);
+// words (device names, setting values), which mean the same under every locale. Inline: every
+// name of a path is compared with each device name.
+inline bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    const auto upper = [](char c) {
+        return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    };
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (upper(a[i]) != upper(b[i])) return false;
+    }
+    return true;
+}
 
 // `text` with the characters of codes 0 to 32 removed from both ends.
 std::string_view TrimControlAndBlank(std::string_view text);
