@@ -54,9 +54,15 @@ std::vector<LineSpan> SplitLines(std::basic_string_view<Char> units) {
     return spans;
 }
 
-bool StartsWithUtf16Mark(std::string_view bytes) {
-    return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-           static_cast<unsigned char>(bytes[1]) == 0xFE;
+// Each unit of the text, low byte first.
+std::string Utf16LeBytes(std::u16string_view text) {
+    std::string bytes;
+    bytes.reserve(2 * text.size());
+    for (const char16_t unit : text) {
+        bytes.push_back(static_cast<char>(unit & 0xFF));
+        bytes.push_back(static_cast<char>(unit >> 8));
+    }
+    return bytes;
 }
 
 Document ParseUtf16Document(std::string_view bytes) {
@@ -91,14 +97,7 @@ Document ParseDocument(std::string_view bytes) {
 }
 
 std::string Encode(std::u16string_view text, Encoding encoding) {
-    if (encoding == Encoding::Ansi) return platform::WideToAnsi(text);
-    std::string bytes;
-    bytes.reserve(2 * text.size());
-    for (const char16_t unit : text) {
-        bytes.push_back(static_cast<char>(unit & 0xFF));
-        bytes.push_back(static_cast<char>(unit >> 8));
-    }
-    return bytes;
+    return encoding == Encoding::Ansi ? platform::WideToAnsi(text) : Utf16LeBytes(text);
 }
 
 // ---- Blanks and C-string ends ------------------------------------------------------------------
@@ -296,6 +295,15 @@ void PutBack(const std::string& fileName, const std::string& oldBytes) {
 }
 
 }  // namespace
+
+bool StartsWithUtf16Mark(std::string_view bytes) {
+    return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+           static_cast<unsigned char>(bytes[1]) == 0xFE;
+}
+
+std::string Utf16LeFileBytes(std::u16string_view text) {
+    return "\xFF\xFE" + Utf16LeBytes(text);
+}
 
 // ---- Text functions ----------------------------------------------------------------------------
 

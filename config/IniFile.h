@@ -35,6 +35,13 @@ public:
     using std::invalid_argument::invalid_argument;
 };
 
+// True when a file's bytes begin with the UTF-16LE byte-order mark FF FE.
+bool StartsWithUtf16Mark(std::string_view bytes);
+
+// The bytes of a UTF-16LE file holding `text`: the byte-order mark, then each unit, low byte
+// first.
+std::string Utf16LeFileBytes(std::u16string_view text);
+
 // ---- Text functions ----------------------------------------------------------------------------
 
 // What GetPrivateProfileStringW would copy into a buffer of `bufferSize` characters when the

@@ -51,15 +51,21 @@ std::shared_ptr<const ExclusionIndex> ExclusionsFor(const std::vector<std::strin
     return lastExclusions;
 }
 
-}  // namespace
-
-MessageContext BuildMessageContext(const std::string& pluginPath,
-                                   const std::vector<std::string>& excludeList) {
+// The library's path and what the system is set to now; the files' parts still to be filled.
+MessageContext ContextOfTheSystem(const std::string& pluginPath) {
     MessageContext context;
     context.pluginPath = pluginPath;
     context.codePage = platform::AnsiCodePage();
     context.locale = platform::UserLocale();
     context.timeFormat = platform::UserTimeFormat();
+    return context;
+}
+
+}  // namespace
+
+MessageContext BuildMessageContext(const std::string& pluginPath,
+                                   const std::vector<std::string>& excludeList) {
+    MessageContext context = ContextOfTheSystem(pluginPath);
     context.settings = settingsMade.For(
         settingsFile.Bytes(IniFileNameFor(pluginPath)), context.codePage, context.locale,
         [](const auto& bytes) { return SettingsValues::FromFileBytes(bytes.value_or("")); });
@@ -74,11 +80,7 @@ MessageContext BuildMessageContext(const std::string& pluginPath,
 
 MessageContext ContextAfterSaving(const std::string& pluginPath, std::string_view settingsFileBytes,
                                   const UnsavedOptions& options) {
-    MessageContext context;
-    context.pluginPath = pluginPath;
-    context.codePage = platform::AnsiCodePage();
-    context.locale = platform::UserLocale();
-    context.timeFormat = platform::UserTimeFormat();
+    MessageContext context = ContextOfTheSystem(pluginPath);
     context.settings = SettingsValues::AfterWriting(settingsFileBytes, options.settings);
     context.aliases = std::make_shared<const AliasRules>(ParseAliasRules(options.aliasesText));
     context.exclusions = std::make_shared<const ExclusionIndex>(SplitLines(options.excludeText));

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "QuilletVersion.h"
@@ -17,6 +18,7 @@ namespace quillet {
 // options dialog.
 inline constexpr std::uint16_t PluginVersionMajor = QUILLET_VERSION_MAJOR;
 inline constexpr std::uint16_t PluginVersionMinor = QUILLET_VERSION_MINOR;
+inline constexpr std::string_view PluginVersionText = QUILLET_VERSION_TEXT;  // "0.8"
 
 // Full path of the library file in the ANSI code page; set at every start-up, empty before.
 // The settings file, the list files and the Languages folder are all found beside it.

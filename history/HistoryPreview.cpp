@@ -14,9 +14,8 @@ MessagePreview PreviewMessage(const MessageContext& context, const THistoryRec& 
     preview.steps = ComposeHistoryPath(context, rec);
     const std::string& path = preview.steps.path;
     preview.folderMissing = !platform::FolderExists(FolderOf(path));
-    const std::string head = platform::FileExists(path)
-                                 ? platform::ReadFileStart(path, EncodingHeadSize).value_or("")
-                                 : std::string();
+    // Nothing for a file that is missing, a folder, or one that cannot be read.
+    const std::string head = platform::ReadFileStart(path, EncodingHeadSize).value_or("");
     preview.fileHasEntries = !head.empty();
     preview.encoding =
         EncodingOfFile(head, EncodingForNewFiles(context.settings[Setting::HistoryEncoding]));

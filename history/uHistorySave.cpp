@@ -205,31 +205,21 @@ std::string FormatHistoryEntry(const THistoryRec& rec, const platform::TimeForma
     return entry;
 }
 
-std::string EntryForFile(std::string_view head, EntryEncoding forNewFiles, const THistoryRec& rec,
-                         const platform::TimeFormat& timeFormat) {
-    if (EncodingOfFile(head, forNewFiles) == EntryEncoding::Ansi) {
-        return FormatHistoryEntry(rec, timeFormat);
-    }
-    const std::string entry = FormatHistoryEntry(rec, timeFormat, EntryEncoding::Utf8);
-    return head.empty() ? std::string(Utf8ByteOrderMark) + entry : entry;
-}
-
 bool SaveHistory(const MessageContext& context, const THistoryRec& rec) {
     // The whole entry is built first and written with one write, so a failure leaves no part
     // of it behind wherever the system allows.
     const std::string path = HistoryFilePath(context, rec);
     const EntryEncoding forNewFiles =
         EncodingForNewFiles(context.settings[Setting::HistoryEncoding]);
+    const std::string ansiEntry = FormatHistoryEntry(rec, context.timeFormat);
     // Under the ANSI setting an entry of ASCII alone is the same in either encoding, whatever the
     // file holds: it is appended without a look at the file's beginning.
-    if (forNewFiles == EntryEncoding::Ansi) {
-        const std::string entry = FormatHistoryEntry(rec, context.timeFormat);
-        if (IsAsciiEntry(rec, entry)) {
-            return AppendCreatingFolders(path, 0, [&](std::string_view) { return entry; });
-        }
-    }
-    return AppendCreatingFolders(path, EncodingHeadSize, [&](std::string_view head) {
-        return EntryForFile(head, forNewFiles, rec, context.timeFormat);
+    const bool sameInEither = forNewFiles == EntryEncoding::Ansi && IsAsciiEntry(rec, ansiEntry);
+    const std::size_t headSize = sameInEither ? 0 : EncodingHeadSize;
+    return AppendCreatingFolders(path, headSize, [&](std::string_view head) {
+        if (EncodingOfFile(head, forNewFiles) == EntryEncoding::Ansi) return ansiEntry;
+        const std::string entry = FormatHistoryEntry(rec, context.timeFormat, EntryEncoding::Utf8);
+        return head.empty() ? std::string(Utf8ByteOrderMark) + entry : entry;
     });
 }
 

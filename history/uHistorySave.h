@@ -63,12 +63,6 @@ std::string HistoryFilePath(const MessageContext& context, const THistoryRec& re
 std::string FormatHistoryEntry(const THistoryRec& rec, const platform::TimeFormat& timeFormat,
                                EntryEncoding encoding = EntryEncoding::Ansi);
 
-// The bytes a record's entry adds to a history file that begins with `head` (none for a new or
-// empty file), when new files are written in `forNewFiles`: the entry in the file's encoding,
-// after the byte-order mark for a file that UTF-8 begins.
-std::string EntryForFile(std::string_view head, EntryEncoding forNewFiles, const THistoryRec& rec,
-                         const platform::TimeFormat& timeFormat);
-
 // Appends the record's entry to the file HistoryFilePath names, creating the missing folders
 // outermost first, in the file's own encoding (for a new or empty file, the one the setting
 // HistoryEncoding chooses; a new UTF-8 file begins with the byte-order mark). False when a

@@ -79,21 +79,6 @@ bool FitsAnsiCodePage(std::u16string_view text) {
     return platform::AnsiToWide(platform::WideToAnsi(text)) == text;
 }
 
-bool IsUtf16Le(std::string_view bytes) {
-    return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-           static_cast<unsigned char>(bytes[1]) == 0xFE;
-}
-
-std::string Utf16LeFileBytes(std::u16string_view text) {
-    std::string bytes = "\xFF\xFE";
-    bytes.reserve(2 + 2 * text.size());
-    for (const char16_t unit : text) {
-        bytes.push_back(static_cast<char>(unit & 0xFF));
-        bytes.push_back(static_cast<char>(unit >> 8));
-    }
-    return bytes;
-}
-
 // Makes the INI file `fileName` a UTF-16LE file with the same text, creating an empty one when
 // it is missing. False when it exists but cannot be read, or cannot be written.
 bool MakeUtf16Le(const std::string& fileName) {
@@ -101,7 +86,7 @@ bool MakeUtf16Le(const std::string& fileName) {
     if (!bytes && (platform::FileExists(fileName) || platform::FolderExists(fileName))) {
         return false;
     }
-    if (bytes && IsUtf16Le(*bytes)) return true;
+    if (bytes && StartsWithUtf16Mark(*bytes)) return true;
     try {
         platform::WriteWholeFile(fileName,
                                  Utf16LeFileBytes(platform::AnsiToWide(bytes.value_or(""))));

@@ -324,9 +324,7 @@ void TfOptions::FillSampleMessage() {
 }
 
 void TfOptions::SetHelpTexts() {
-    form_->SetText("lVersion", TranslateAnsi("Version:") + " " +
-                                   std::to_string(PluginVersionMajor) + "." +
-                                   std::to_string(PluginVersionMinor));
+    form_->SetText("lVersion", TranslateAnsi("Version:") + " " + std::string(PluginVersionText));
     form_->SetText("fOptions", "Quillet : " + TranslateAnsi("Options"));
     form_->SetText("Label4", TranslateAnsi(HelpReplacements));
     form_->SetText("Label10", TranslateAnsi(HelpExclude));

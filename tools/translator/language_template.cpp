@@ -28,11 +28,6 @@ bool Contains(const std::vector<std::u16string>& keys, std::u16string_view key) 
     });
 }
 
-std::u16string PluginVersion() {
-    return platform::AnsiToWide(std::to_string(PluginVersionMajor) + "." +
-                                std::to_string(PluginVersionMinor));
-}
-
 std::u16string Read(std::string_view bytes, std::u16string_view section, std::u16string_view key) {
     return ReadIniText(bytes, section, key, u"", SettingsReadBufferSize);
 }
@@ -58,7 +53,7 @@ std::vector<std::string> UntranslatableTexts() {
 }
 
 LanguageFile MakeTemplate(std::u16string name, std::optional<std::string_view> existingBytes) {
-    LanguageFile file{std::move(name), u"", PluginVersion(), {}};
+    LanguageFile file{std::move(name), u"", platform::AnsiToWide(PluginVersionText), {}};
     if (existingBytes) {
         file.nativeName = Read(*existingBytes, TranslatorSection, u"NativeName");
         file.version = Read(*existingBytes, TranslatorSection, u"ver");
@@ -92,12 +87,7 @@ std::string LanguageFileBytes(const LanguageFile& file) {
     for (const auto& [key, translation] : file.dict) {
         text += key + u"=" + translation + std::u16string(LineEnd);
     }
-    std::string bytes = "\xFF\xFE";
-    for (const char16_t unit : text) {
-        bytes.push_back(static_cast<char>(unit & 0xFF));
-        bytes.push_back(static_cast<char>(unit >> 8));
-    }
-    return bytes;
+    return Utf16LeFileBytes(text);
 }
 
 }  // namespace quillet::translator
