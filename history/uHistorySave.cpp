@@ -10,14 +10,12 @@
 #include "config/u_SimpleAliases.h"
 #include "config/un_GetDirs.h"
 #include "history/DateTime.h"
+#include "history/EntryFormat.h"
 #include "history/PathSafety.h"
 
 namespace quillet {
 
 namespace {
-constexpr std::string_view kLineEnd = "\r\n";
-constexpr std::string_view kReceivedSeparator = "--------------------------------------<-";
-constexpr std::string_view kSentSeparator = "-------------------------------------->-";
 // How long a history file held by another program is waited for, and the first wait.
 constexpr std::chrono::milliseconds kPatience{200};
 constexpr std::chrono::milliseconds kFirstPause{10};
@@ -195,14 +193,9 @@ std::string FormatHistoryEntry(const THistoryRec& rec, const platform::TimeForma
     // The locale's time texts come in the ANSI code page.
     std::string time = FormatTime(when, timeFormat);
     if (encoding == EntryEncoding::Utf8) time = platform::WideToUtf8(platform::AnsiToWide(time));
-    std::string entry(rec.Incoming ? kReceivedSeparator : kSentSeparator);
-    entry += kLineEnd;
-    entry += EncodeText(name, encoding) + " (" + time + " " + FormatDate(when) + ")";
-    entry += kLineEnd;
-    entry += EncodeText(rec.MsgText, encoding);
-    entry += kLineEnd;
-    entry += kLineEnd;
-    return entry;
+    const EntryDirection direction = rec.Incoming ? EntryDirection::Received : EntryDirection::Sent;
+    return EntryBytes(direction, EncodeText(name, encoding), time + " " + FormatDate(when),
+                      EncodeText(rec.MsgText, encoding));
 }
 
 bool SaveHistory(const MessageContext& context, const THistoryRec& rec) {

@@ -74,6 +74,25 @@ std::u16string AnsiToWide(std::string_view text);
 // UTF-16 to UTF-8 (WideCharToMultiByte with CP_UTF8); an unpaired surrogate becomes U+FFFD.
 std::string WideToUtf8(std::u16string_view text);
 
+// Bytes of code page `codePage` (65001 for UTF-8) as UTF-16 (MultiByteToWideChar without
+// flags): a sequence the code page does not define becomes its substitute character (U+FFFD for
+// UTF-8).
+std::u16string CodePageToWide(unsigned codePage, std::string_view bytes);
+
+// True when every byte sequence of `bytes` is one that code page `codePage` defines
+// (MultiByteToWideChar with MB_ERR_INVALID_CHARS). Every byte of a single-byte code page is.
+bool ValidInCodePage(unsigned codePage, std::string_view bytes);
+
+// UTF-16 to code page `codePage` when it holds every character as itself (no best fit, no
+// default character); nullopt otherwise.
+std::optional<std::string> WideToCodePageExact(unsigned codePage, std::u16string_view text);
+
+// The text with every letter in its lower-case or upper-case form, for every script, as the
+// system's invariant letter case defines it (LCMapStringEx with LCMAP_LOWERCASE or
+// LCMAP_UPPERCASE): as many UTF-16 units as the input.
+std::u16string LowerCaseWide(std::u16string_view text);
+std::u16string UpperCaseWide(std::u16string_view text);
+
 // Whole-text equality ignoring letter case under the user's locale (CompareString with
 // NORM_IGNORECASE): é equals É under 1252; everything but case counts.
 bool EqualIgnoreCase(std::string_view a, std::string_view b);
@@ -199,6 +218,28 @@ using AppendComposer = std::function<std::string(std::string_view head)>;
 // is read and appended to on one open that lets others only read, so no other writer comes
 // between what was seen and what is written. With a `headSize` of 0 nothing is read.
 void AppendToFile(const std::string& path, std::size_t headSize, const AppendComposer& compose);
+
+// A file opened for reading in pieces while others may read, write and delete it, so that a
+// history file the messenger appends to can be read meanwhile. Closed with the object.
+class FileReader {
+public:
+    // Opens an existing file; throws SystemError when it cannot (missing, a folder, no rights,
+    // held by another program without sharing).
+    explicit FileReader(const std::string& path);
+    ~FileReader();
+    FileReader(const FileReader&) = delete;
+    FileReader& operator=(const FileReader&) = delete;
+
+    // Reads up to `size` bytes into `buffer`; 0 at the end of the file. Throws SystemError.
+    std::size_t Read(char* buffer, std::size_t size);
+    // The file's size when it was opened.
+    std::uint64_t Size() const { return size_; }
+
+private:
+    std::string path_;
+    std::intptr_t handle_;
+    std::uint64_t size_ = 0;
+};
 
 // One entry of a folder listing.
 struct FolderEntry {

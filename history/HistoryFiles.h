@@ -1,0 +1,34 @@
+// Where the history files are: the folder the path templates put every history file below, and
+// the files found there. The command-line tool and the options dialog find history the same way.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "config/u_IniSettings.h"
+#include "platform/platform.h"
+
+namespace quillet {
+
+struct HistoryLocation {
+    // The folder (ending in "\") that every history file lies below: the folder part of
+    // PathFolder1\PathFolder2\PathFile1 after the folder macros, cut before the first macro whose
+    // value comes from the message.
+    std::string root;
+    // The extension of history files, upper-cased as the writer writes it ("TXT"); files with it
+    // in any letter case are history files.
+    std::string extension;
+};
+
+// The history's location under `settings` for the library at `pluginPath`.
+HistoryLocation LocateHistory(const SettingsValues& settings, const std::string& pluginPath);
+
+struct FoundHistoryFiles {
+    std::vector<std::string> paths;                // full paths, in path order
+    std::vector<platform::SystemError> unreadable;  // folders that could not be listed
+};
+
+// Every file below `location.root`, in every sub-folder, with the location's extension.
+FoundHistoryFiles FindHistoryFiles(const HistoryLocation& location);
+
+}  // namespace quillet
