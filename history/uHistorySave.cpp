@@ -139,16 +139,20 @@ std::string SafePathValue(const std::string& value) {
 }
 }  // namespace
 
+std::string JoinedPathTemplate(const SettingsValues& settings) {
+    return settings[Setting::PathFolder1] + "\\" + settings[Setting::PathFolder2] + "\\" +
+           settings[Setting::PathFile1] + "." + settings[Setting::PathFileExt];
+}
+
 std::string ExpandContactMacros(const std::string& pathTemplate, const THistoryRec& rec) {
-    const std::pair<const char*, const std::u16string*> macros[] = {
-        {"%PROTOCOL%", &rec.Protocol}, {"%CONTACTNAME%", &rec.ContactName},
-        {"%UIN%", &rec.ContactUIN},    {"%MYUIN%", &rec.MyUIN},
-        {"%MYNAME%", &rec.MyName},
-    };
+    // The record's values in the order of ContactMacroNames.
+    const std::array<const std::u16string*, ContactMacroNames.size()> values = {
+        &rec.Protocol, &rec.ContactName, &rec.ContactUIN, &rec.MyUIN, &rec.MyName};
     std::string result = pathTemplate;
-    for (const auto& [macro, value] : macros) {
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const std::string_view macro = ContactMacroNames[i];
         if (pathTemplate.find(macro) == std::string::npos) continue;
-        result = ReplaceAllExact(result, macro, SafePathValue(platform::WideToAnsi(*value)));
+        result = ReplaceAllExact(result, macro, SafePathValue(platform::WideToAnsi(*values[i])));
     }
     return result;
 }
@@ -169,8 +173,7 @@ std::string CleanFileName(const std::string& path) {
 HistoryPathSteps ComposeHistoryPath(const MessageContext& context, const THistoryRec& rec) {
     const SettingsValues& settings = context.settings;
     HistoryPathSteps steps;
-    steps.joined = settings[Setting::PathFolder1] + "\\" + settings[Setting::PathFolder2] + "\\" +
-                   settings[Setting::PathFile1] + "." + settings[Setting::PathFileExt];
+    steps.joined = JoinedPathTemplate(settings);
     steps.expanded = ExpandContactMacros(
         ExpandFolderMacros(steps.joined, settings[Setting::PathFolderCustom], context.pluginPath),
         rec);

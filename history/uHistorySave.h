@@ -1,6 +1,7 @@
 // Unit uHistorySave: the history writer, its contact macros and file-name cleaning.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -25,6 +26,15 @@ struct THistoryRec {
     double MsgTime = 0;  // days since 1899-12-30 00:00
     bool Outgoing = false;
 };
+
+// The macros whose values come from the message, in the order they are replaced. The folder
+// that history lies below ends before the first of them (HistoryFiles.h).
+inline constexpr std::array<std::string_view, 5> ContactMacroNames = {
+    "%PROTOCOL%", "%CONTACTNAME%", "%UIN%", "%MYUIN%", "%MYNAME%"};
+
+// PathFolder1\PathFolder2\PathFile1.PathFileExt of the settings: the template of every history
+// file's path.
+std::string JoinedPathTemplate(const SettingsValues& settings);
 
 // The template with "%PROTOCOL%", "%CONTACTNAME%", "%UIN%", "%MYUIN%" and "%MYNAME%" (exactly, in
 // upper case) replaced, in that order, by the record's values in the ANSI code page; a macro is

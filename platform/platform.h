@@ -251,6 +251,10 @@ struct FolderEntry {
 // ignored), in the order the file system gives them, "." and ".." included where it gives them.
 std::vector<FolderEntry> ListFolder(const std::string& folder, const std::string& mask);
 
+// The same, but a folder that cannot be listed (missing, no rights) throws SystemError instead
+// of giving no entries.
+std::vector<FolderEntry> ListFolderChecked(const std::string& folder, const std::string& mask);
+
 // ---- User interface ----------------------------------------------------------------------------
 
 // A modal message box with no owner, an OK button and no icon (MessageBoxA); returns when the

@@ -67,22 +67,21 @@ const CodePage& CodePage::Active() {
     return *active.get();
 }
 
-const CodePage* CodePage::LoadActive() {
+const CodePage* CodePage::Numbered(unsigned number) {
     static std::mutex mutex;
     static std::map<unsigned, std::unique_ptr<const CodePage>> loaded;
     const std::lock_guard lock(mutex);
-    const auto find = [&](unsigned number) -> const CodePage* {
-        auto found = loaded.find(number);
-        if (found == loaded.end()) {
-            found = loaded.emplace(number, Load(number)).first;
-        }
-        return found->second.get();
-    };
+    auto found = loaded.find(number);
+    if (found == loaded.end()) found = loaded.emplace(number, Load(number)).first;
+    return found->second.get();
+}
+
+const CodePage* CodePage::LoadActive() {
     const unsigned requested = RequestedCodePage();
     if (requested != 0) {
-        if (const CodePage* page = find(requested)) return page;
+        if (const CodePage* page = Numbered(requested)) return page;
     }
-    return find(kDefaultCodePage);
+    return Numbered(kDefaultCodePage);
 }
 
 std::unique_ptr<const CodePage> CodePage::Load(unsigned number) {
@@ -215,6 +214,19 @@ std::string CodePage::UpperCase(std::string_view text) const {
         upper[i] = static_cast<char>(upperBytes_[byte]);
     }
     return upper;
+}
+
+bool CodePage::IsValid(std::string_view bytes) const {
+    if (singleByte_ || IsPlainAscii(bytes)) return true;
+    IconvConverter decoder("UTF-32LE", charset_.c_str());
+    std::string utf32;
+    return decoder.Convert(bytes, utf32) == IconvConverter::Outcome::converted;
+}
+
+std::optional<std::string> CodePage::EncodeExact(std::u16string_view text) const {
+    std::string bytes = Encode(text);
+    if (Decode(bytes) != text) return std::nullopt;
+    return bytes;
 }
 
 }  // namespace platform::posix

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -16,6 +17,9 @@ public:
     // The code page in force: QUILLET_ACP when it names one that iconv knows, else 1252. The
     // object lives as long as the process.
     static const CodePage& Active();
+    // The code page of that number, loaded on first use and kept for the process; null when
+    // iconv does not know it.
+    static const CodePage* Numbered(unsigned number);
 
     unsigned number() const { return number_; }
     bool isSingleByte() const { return singleByte_; }
@@ -34,6 +38,13 @@ public:
     // The text with every letter upper-cased whose capital the code page holds in as many bytes;
     // everything else, and both bytes of a double-byte character, stays.
     std::string UpperCase(std::string_view text) const;
+
+    // True when every byte sequence of `bytes` is one the code page defines: always for a
+    // single-byte code page, whose undefined bytes stand for themselves.
+    bool IsValid(std::string_view bytes) const;
+
+    // UTF-16 to bytes of this code page when it holds every character; nullopt otherwise.
+    std::optional<std::string> EncodeExact(std::u16string_view text) const;
 
     // Use Active(); this builds the tables of one code page whose iconv name is `charset`.
     CodePage(unsigned number, std::string charset);

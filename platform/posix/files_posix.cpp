@@ -51,6 +51,13 @@ public:
     int get() const { return descriptor_; }
     bool isOpen() const { return descriptor_ >= 0; }
 
+    // Gives the descriptor up without closing it.
+    int Release() {
+        const int descriptor = descriptor_;
+        descriptor_ = -1;
+        return descriptor;
+    }
+
     // Closes the descriptor; returns 0 or the errno of a failed close. Linux has closed the
     // descriptor even when close() reports EINTR, and nothing is lost then.
     int Close() {
@@ -254,12 +261,43 @@ void AppendToFile(const std::string& path, std::size_t headSize, const AppendCom
     WriteAndClose(file, path, compose(*head));
 }
 
+FileReader::FileReader(const std::string& path) : path_(path), handle_(-1) {
+    const std::string native = NativePathOrThrow("open", path);
+    FileDescriptor file = OpenNative(native, O_RDONLY | O_NONBLOCK);
+    if (!file.isOpen()) ThrowSystemError("open", path, errno);
+    struct stat status {};
+    if (::fstat(file.get(), &status) != 0) ThrowSystemError("fstat", path, errno);
+    if (S_ISDIR(status.st_mode)) ThrowSystemError("open", path, EISDIR);
+    size_ = static_cast<std::uint64_t>(status.st_size);
+    handle_ = file.get();
+    static_cast<void>(file.Release());
+}
+
+FileReader::~FileReader() {
+    if (handle_ >= 0) ::close(static_cast<int>(handle_));
+}
+
+std::size_t FileReader::Read(char* buffer, std::size_t size) {
+    for (;;) {
+        const ssize_t got = ::read(static_cast<int>(handle_), buffer, size);
+        if (got >= 0) return static_cast<std::size_t>(got);
+        if (errno != EINTR) ThrowSystemError("read", path_, errno);
+    }
+}
+
 std::vector<FolderEntry> ListFolder(const std::string& folder, const std::string& mask) {
+    try {
+        return ListFolderChecked(folder, mask);
+    } catch (const SystemError&) {
+        return {};
+    }
+}
+
+std::vector<FolderEntry> ListFolderChecked(const std::string& folder, const std::string& mask) {
     std::vector<FolderEntry> entries;
-    const auto native = NativePath(folder);
-    if (!native) return entries;
-    const std::unique_ptr<DIR, DirectoryCloser> directory(::opendir(native->c_str()));
-    if (!directory) return entries;
+    const std::string native = NativePathOrThrow("opendir", folder);
+    const std::unique_ptr<DIR, DirectoryCloser> directory(::opendir(native.c_str()));
+    if (!directory) ThrowSystemError("opendir", folder, errno);
     // As on Windows, "*.*" matches every name, also those without a dot.
     const std::u16string wideMask = mask == "*.*" ? u"*" : AnsiToWide(mask);
     while (const dirent* entry = ::readdir(directory.get())) {

@@ -25,6 +25,61 @@ std::string WideToUtf8(std::u16string_view text) {
     return posix::Utf16ToUtf8(text);
 }
 
+namespace {
+constexpr unsigned kUtf8CodePage = 65001;
+
+// The code page of that number; the one in force when iconv does not know it.
+const CodePage& NumberedOrActive(unsigned codePage) {
+    const CodePage* page = CodePage::Numbered(codePage);
+    return page != nullptr ? *page : CodePage::Active();
+}
+
+// Every code point of `text` mapped by `letter`, in UTF-16 again.
+std::u16string MapLetters(std::u16string_view text, char32_t (*letter)(char32_t)) {
+    std::u16string mapped;
+    mapped.reserve(text.size());
+    for (std::size_t position = 0; position < text.size();) {
+        const posix::Utf16CodePoint point = posix::ReadUtf16(text, position);
+        const char32_t changed = point.isUnpairedSurrogate ? point.value : letter(point.value);
+        // Only a change that keeps the length in UTF-16 units, as Windows maps letters.
+        if ((changed > 0xFFFF) == (point.units == 2) && !point.isUnpairedSurrogate) {
+            posix::AppendUtf16(mapped, changed);
+        } else {
+            mapped.append(text.substr(position, point.units));
+        }
+        position += point.units;
+    }
+    return mapped;
+}
+}  // namespace
+
+std::u16string CodePageToWide(unsigned codePage, std::string_view bytes) {
+    if (codePage == kUtf8CodePage) return posix::Utf8ToUtf16(bytes);
+    return NumberedOrActive(codePage).Decode(bytes);
+}
+
+bool ValidInCodePage(unsigned codePage, std::string_view bytes) {
+    if (codePage == kUtf8CodePage) return posix::Utf16ToUtf8(posix::Utf8ToUtf16(bytes)) == bytes;
+    return NumberedOrActive(codePage).IsValid(bytes);
+}
+
+std::optional<std::string> WideToCodePageExact(unsigned codePage, std::u16string_view text) {
+    if (codePage == kUtf8CodePage) {
+        std::string bytes = posix::Utf16ToUtf8(text);
+        if (posix::Utf8ToUtf16(bytes) != text) return std::nullopt;  // an unpaired surrogate
+        return bytes;
+    }
+    return NumberedOrActive(codePage).EncodeExact(text);
+}
+
+std::u16string LowerCaseWide(std::u16string_view text) {
+    return MapLetters(text, &posix::LowerLetter);
+}
+
+std::u16string UpperCaseWide(std::u16string_view text) {
+    return MapLetters(text, &posix::UpperLetter);
+}
+
 bool EqualIgnoreCase(std::string_view a, std::string_view b) {
     const CodePage& page = CodePage::Active();
     return posix::EqualIgnoringCase(page.Decode(a), page.Decode(b));

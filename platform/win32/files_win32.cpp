@@ -238,11 +238,51 @@ void AppendToFile(const std::string& path, std::size_t headSize, const AppendCom
     AppendAndClose(file, path, compose(*head));
 }
 
+FileReader::FileReader(const std::string& path)
+    : path_(path),
+      handle_(reinterpret_cast<std::intptr_t>(CreateFileA(
+          path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr))) {
+    const HANDLE file = reinterpret_cast<HANDLE>(handle_);
+    if (file == INVALID_HANDLE_VALUE) ThrowSystemError("CreateFileA", path, GetLastError());
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file, &size)) {
+        const DWORD error = GetLastError();
+        CloseHandle(file);
+        ThrowSystemError("GetFileSizeEx", path, error);
+    }
+    size_ = static_cast<std::uint64_t>(size.QuadPart);
+}
+
+FileReader::~FileReader() {
+    CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+std::size_t FileReader::Read(char* buffer, std::size_t size) {
+    DWORD got = 0;
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size, kMaxChunk));
+    if (!ReadFile(reinterpret_cast<HANDLE>(handle_), buffer, want, &got, nullptr))
+        ThrowSystemError("ReadFile", path_, GetLastError());
+    return got;
+}
+
 std::vector<FolderEntry> ListFolder(const std::string& folder, const std::string& mask) {
+    try {
+        return ListFolderChecked(folder, mask);
+    } catch (const SystemError&) {
+        return {};
+    }
+}
+
+std::vector<FolderEntry> ListFolderChecked(const std::string& folder, const std::string& mask) {
     std::vector<FolderEntry> entries;
     WIN32_FIND_DATAA data{};
     HANDLE rawFind = FindFirstFileA((folder + mask).c_str(), &data);
-    if (rawFind == INVALID_HANDLE_VALUE) return entries;
+    if (rawFind == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND) return entries;  // nothing matches the mask
+        ThrowSystemError("FindFirstFileA", folder, error);
+    }
     const std::unique_ptr<void, FindCloser> find(rawFind);
     do {
         entries.push_back(

@@ -91,15 +91,61 @@ std::string WideToUtf8(std::u16string_view text) {
 }
 
 std::u16string AnsiToWide(std::string_view text) {
+    return CodePageToWide(CP_ACP, text);
+}
+
+std::u16string CodePageToWide(unsigned codePage, std::string_view text) {
     if (text.empty()) return {};
     const int length = ApiLength(text.size());
-    const int size = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
+    const int size = MultiByteToWideChar(codePage, 0, text.data(), length, nullptr, 0);
     if (size <= 0) return {};
     std::u16string wide(static_cast<std::size_t>(size), u'\0');
-    const int written = MultiByteToWideChar(CP_ACP, 0, text.data(), length,
+    const int written = MultiByteToWideChar(codePage, 0, text.data(), length,
                                             reinterpret_cast<wchar_t*>(wide.data()), size);
     wide.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
     return wide;
+}
+
+bool ValidInCodePage(unsigned codePage, std::string_view bytes) {
+    if (bytes.empty()) return true;
+    return MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(),
+                               ApiLength(bytes.size()), nullptr, 0) > 0;
+}
+
+std::optional<std::string> WideToCodePageExact(unsigned codePage, std::u16string_view text) {
+    if (text.empty()) return std::string();
+    const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
+    const int length = ApiLength(text.size());
+    // UTF-8 has no default character: an unpaired surrogate is refused with the flag instead.
+    const bool utf8 = codePage == CP_UTF8;
+    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    BOOL usedDefault = FALSE;
+    BOOL* usedDefaultOut = utf8 ? nullptr : &usedDefault;
+    const int size =
+        WideCharToMultiByte(codePage, flags, wide, length, nullptr, 0, nullptr, usedDefaultOut);
+    if (size <= 0 || usedDefault) return std::nullopt;
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(codePage, flags, wide, length, bytes.data(), size, nullptr, nullptr);
+    return bytes;
+}
+
+namespace {
+std::u16string MapLetters(std::u16string_view text, DWORD mapping) {
+    if (text.empty()) return {};
+    std::u16string mapped(text);
+    const int length = ApiLength(text.size());
+    LCMapStringEx(LOCALE_NAME_INVARIANT, mapping, reinterpret_cast<const wchar_t*>(text.data()),
+                  length, reinterpret_cast<wchar_t*>(mapped.data()), length, nullptr, nullptr, 0);
+    return mapped;
+}
+}  // namespace
+
+std::u16string LowerCaseWide(std::u16string_view text) {
+    return MapLetters(text, LCMAP_LOWERCASE);
+}
+
+std::u16string UpperCaseWide(std::u16string_view text) {
+    return MapLetters(text, LCMAP_UPPERCASE);
 }
 
 bool EqualIgnoreCase(std::string_view a, std::string_view b) {
