@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 
 seconds="${1:-10}"
 build="${QUILLET_FUZZ_BUILD:-build/fuzz}"
-targets=(ini_text list_files clean_file_name history_path translate_str)
+targets=(ini_text list_files clean_file_name history_path translate_str history_reader)
 
 cmake --preset fuzz -B "$build" >/dev/null
 cmake --build "$build" --target "${targets[@]/%/_fuzz}"

@@ -3,7 +3,9 @@
 #include <locale.h>
 #include <wctype.h>
 
+#include <array>
 #include <cstddef>
+#include <memory>
 
 #include "platform/posix/unicode.h"
 
@@ -61,18 +63,39 @@ std::u32string CodePoints(std::u16string_view text) {
 
 }  // namespace
 
-char32_t UpperLetter(char32_t character) {
+namespace {
+char32_t UpperFromLocale(char32_t character) {
     if (const locale_t locale = CaseLocale()) {
         return static_cast<char32_t>(towupper_l(static_cast<wint_t>(character), locale));
     }
     return IsAsciiLower(character) ? character - U'a' + U'A' : character;
 }
 
-char32_t LowerLetter(char32_t character) {
+char32_t LowerFromLocale(char32_t character) {
     if (const locale_t locale = CaseLocale()) {
         return static_cast<char32_t>(towlower_l(static_cast<wint_t>(character), locale));
     }
     return IsAsciiUpper(character) ? character - U'A' + U'a' : character;
+}
+
+// The mapping of every character of the basic plane, made once: searching history maps every
+// character of every text it looks at.
+using PlaneTable = std::array<char32_t, 0x10000>;
+std::unique_ptr<const PlaneTable> MakeTable(char32_t (*map)(char32_t)) {
+    auto table = std::make_unique<PlaneTable>();
+    for (char32_t c = 0; c < 0x10000; ++c) (*table)[c] = map(c);
+    return table;
+}
+}  // namespace
+
+char32_t UpperLetter(char32_t character) {
+    static const std::unique_ptr<const PlaneTable> table = MakeTable(&UpperFromLocale);
+    return character < 0x10000 ? (*table)[character] : UpperFromLocale(character);
+}
+
+char32_t LowerLetter(char32_t character) {
+    static const std::unique_ptr<const PlaneTable> table = MakeTable(&LowerFromLocale);
+    return character < 0x10000 ? (*table)[character] : LowerFromLocale(character);
 }
 
 bool EqualIgnoringCase(std::u16string_view a, std::u16string_view b) {

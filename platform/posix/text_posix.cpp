@@ -1,5 +1,7 @@
 // Text services of the POSIX platform layer: the ANSI code page of QUILLET_ACP and letter case
 // after the C.UTF-8 locale.
+#include <algorithm>
+
 #include "platform/platform.h"
 #include "platform/posix/code_page.h"
 #include "platform/posix/letter_case.h"
@@ -36,6 +38,17 @@ const CodePage& NumberedOrActive(unsigned codePage) {
 
 // Every code point of `text` mapped by `letter`, in UTF-16 again.
 std::u16string MapLetters(std::u16string_view text, char32_t (*letter)(char32_t)) {
+    // ASCII letters need no tables: most texts are mostly ASCII.
+    const bool lower = letter == &posix::LowerLetter;
+    const auto ascii = [lower](char16_t c) -> char16_t {
+        if (lower) return c >= u'A' && c <= u'Z' ? c + 32 : c;
+        return c >= u'a' && c <= u'z' ? c - 32 : c;
+    };
+    if (std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 0x80; })) {
+        std::u16string mapped(text);
+        for (char16_t& c : mapped) c = ascii(c);
+        return mapped;
+    }
     std::u16string mapped;
     mapped.reserve(text.size());
     for (std::size_t position = 0; position < text.size();) {
@@ -59,7 +72,7 @@ std::u16string CodePageToWide(unsigned codePage, std::string_view bytes) {
 }
 
 bool ValidInCodePage(unsigned codePage, std::string_view bytes) {
-    if (codePage == kUtf8CodePage) return posix::Utf16ToUtf8(posix::Utf8ToUtf16(bytes)) == bytes;
+    if (codePage == kUtf8CodePage) return posix::IsValidUtf8(bytes);
     return NumberedOrActive(codePage).IsValid(bytes);
 }
 

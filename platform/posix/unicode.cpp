@@ -83,42 +83,64 @@ void AppendUtf16(std::u16string& out, char32_t codePoint) {
     }
 }
 
+namespace {
+// The code point of the UTF-8 sequence at `position` (not ASCII): false when it is malformed,
+// with `used` the bytes that belong to the malformed start.
+bool ReadUtf8(std::string_view text, std::size_t position, char32_t& codePoint, std::size_t& used) {
+    const std::size_t length = Utf8SequenceLength(static_cast<unsigned char>(text[position]), codePoint);
+    used = 1;
+    if (length == 0 || position + length > text.size()) return false;
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto next = static_cast<unsigned char>(text[position + i]);
+        if ((next & 0xC0) != 0x80) return false;
+        codePoint = (codePoint << 6) | (next & 0x3F);
+        used = i + 1;
+    }
+    return codePoint >= kSmallestOfLength[length] && codePoint <= 0x10FFFF && !IsSurrogate(codePoint);
+}
+}  // namespace
+
 std::u16string Utf8ToUtf16(std::string_view text) {
-    std::u16string out;
-    out.reserve(text.size());
+    // Never more units than bytes; written in place, then cut to what was written.
+    std::u16string out(text.size(), u'\0');
+    std::size_t written = 0;
     std::size_t position = 0;
     while (position < text.size()) {
         if (static_cast<unsigned char>(text[position]) < 0x80) {
-            out += static_cast<char16_t>(text[position++]);
+            out[written++] = static_cast<char16_t>(text[position++]);
             continue;
         }
         char32_t codePoint = 0;
-        const std::size_t length =
-            Utf8SequenceLength(static_cast<unsigned char>(text[position]), codePoint);
         std::size_t used = 1;
-        bool valid = length != 0 && position + length <= text.size();
-        for (std::size_t i = 1; valid && i < length; ++i) {
-            const auto next = static_cast<unsigned char>(text[position + i]);
-            if ((next & 0xC0) != 0x80) {
-                valid = false;
-                break;
-            }
-            codePoint = (codePoint << 6) | (next & 0x3F);
-            used = i + 1;
-        }
-        if (valid && (codePoint < kSmallestOfLength[length] || codePoint > 0x10FFFF ||
-                      IsSurrogate(codePoint))) {
-            valid = false;
-        }
-        if (valid) {
-            AppendUtf16(out, codePoint);
-            position += length;
+        if (!ReadUtf8(text, position, codePoint, used)) {
+            out[written++] = static_cast<char16_t>(kReplacementCharacter);
+            position += used;
+        } else if (codePoint < 0x10000) {
+            out[written++] = static_cast<char16_t>(codePoint);
+            position += used;
         } else {
-            out += static_cast<char16_t>(kReplacementCharacter);
+            codePoint -= 0x10000;
+            out[written++] = static_cast<char16_t>(0xD800 + (codePoint >> 10));
+            out[written++] = static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF));
             position += used;
         }
     }
+    out.resize(written);
     return out;
+}
+
+bool IsValidUtf8(std::string_view text) {
+    for (std::size_t position = 0; position < text.size();) {
+        if (static_cast<unsigned char>(text[position]) < 0x80) {
+            ++position;
+            continue;
+        }
+        char32_t codePoint = 0;
+        std::size_t used = 1;
+        if (!ReadUtf8(text, position, codePoint, used)) return false;
+        position += used;
+    }
+    return true;
 }
 
 std::string Utf16ToUtf8(std::u16string_view text) {

@@ -28,6 +28,9 @@ void AppendUtf16(std::u16string& out, char32_t codePoint);
 // UTF-8 to UTF-16; every malformed sequence becomes U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view text);
 
+// True when the text is well-formed UTF-8 (no surrogates, nothing above U+10FFFF).
+bool IsValidUtf8(std::string_view text);
+
 // UTF-16 to UTF-8; every unpaired surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view text);
 // The same, appended to `out`.
