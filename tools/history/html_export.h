@@ -9,6 +9,14 @@
 // Pages are written while the history is read: a page holds back at most about a megabyte (until
 // the contact's name for its title is known) and then hands its bytes on in pieces, so a history
 // of any size goes through in bounded memory. What stays for the index is a line per file.
+//
+// The tool drives it with what the reader yields:
+//   HtmlExport html(outputFolder);                  // or HtmlExport(OpenExportFile)
+//   for each history file below the root:
+//       html.BeginFile(pathBelowRoot, "UTF-8");
+//       while (reader.Next(entry)) html.AddEntry(entry);
+//       html.EndFile();
+//   html.Finish();                                  // index.html
 #pragma once
 
 #include <cstdint>
