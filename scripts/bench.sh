@@ -2,7 +2,9 @@
 # Times one message through the plug-in against the floor (the same entry appended with one open,
 # one write and one close), natively and for the Windows DLL under Wine, and prints the ratios
 # (RATIO lines) and time per message as alias rules and exclusion entries grow (SCALE lines).
-#   scripts/bench.sh [native|wine]   (both when no argument is given)
+# Then searches a tree of history files with quillet-history against ripgrep and grep, exports
+# it to JSON Lines, and reads one 4 GB file for its peak memory (SEARCH, EXPORT, MEMORY lines).
+#   scripts/bench.sh [native|wine|search]   (all three when no argument is given)
 # Build folders: $QUILLET_BENCH_BUILD (default build/bench)/native and .../win32.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,7 +18,7 @@ if [[ "$which" == all || "$which" == native ]]; then
   "$root/native/bench/quillet-bench" --benchmark_min_time=0.3 | grep -E '^(RATIO|SCALE)'
 fi
 
-if [[ "$which" == all || "$which" == wine ]]; then
+if [[ "$which" == all || "$which" == wine ]] && scripts/can-run-wine.sh; then
   cmake --preset win32 -B "$root/win32" >/dev/null
   cmake --build "$root/win32" -j2 --target quillet-win32-bench Quillet
   export WINEPREFIX="${WINEPREFIX:-$PWD/build/wineprefix}" WINEDEBUG=-all \
@@ -29,4 +31,51 @@ if [[ "$which" == all || "$which" == wine ]]; then
   taskset -c 0 wineserver -p5
   echo "== Windows DLL under $(wine --version), program and wineserver on one core"
   taskset -c 0 wine "$root/win32/bench/quillet-win32-bench.exe" "$root/win32/Quillet.dll" 0.3
+fi
+
+# The search: 1 000 history files, 1 GB in all, as the plug-in writes them (half ANSI, half UTF-8
+# with Cyrillic and emoji, texts of one to four lines), one entry in a thousand holding the word,
+# searched for it ignoring case, with the page cache warm. Each program runs three times and its
+# best time counts; all run in this one run, one after the other.
+if [[ "$which" == all || "$which" == search ]]; then
+  scripts/setup.sh >/dev/null  # ripgrep, GNU time
+  cmake --preset native -B "$root/native" -DQUILLET_BUILD_BENCHMARKS=ON >/dev/null
+  cmake --build "$root/native" -j2 --target quillet-history make-history-tree
+  tree="$root/history-tree" big="$root/history-4gb" word=zanzibar
+  [[ -d "$tree/ICQ" ]] || "$root/native/bench/make-history-tree" "$tree" 1024 1000 "$word"
+  [[ -d "$big/ICQ" ]] || "$root/native/bench/make-history-tree" "$big" 4096 1 "$word"
+  bytes=$(du -sb "$tree" | cut -f1)
+  cat "$tree"/ICQ/777/* >/dev/null
+  best() {  # the best of three wall-clock times of a command, in seconds; its output to a file
+    local best=
+    for _ in 1 2 3; do
+      local t
+      t=$( { /usr/bin/time -f %e "$@" >"$root/search.out" 2>/dev/null; } 2>&1 | tail -1)
+      [[ -z "$best" ]] || awk -v a="$t" -v b="$best" 'BEGIN{exit !(a<b)}' && best=$t
+    done
+    echo "$best"
+  }
+  tool="$root/native/quillet-history"
+  q=$(best "$tool" search "$word" --root "$tree" --quiet)
+  hits=$(wc -l <"$root/search.out")
+  r=$(best rg -i -F -n "$word" "$tree")
+  g=$(best grep -r -i -F -n "$word" "$tree")
+  echo "== search of $((bytes / 1048576)) MB in 1000 files for \"$word\" ignoring case ($hits entries found)"
+  awk -v q="$q" -v r="$r" -v g="$g" 'BEGIN {
+    printf "SEARCH quillet-history %.2f s, rg -i -F %.2f s, grep -r -i -F %.2f s\n", q, r, g
+    printf "SEARCH ratio to rg %.2f (goal at most 1.5), to grep %.2f (goal below 1)\n", q / r, q / g }'
+  e=$(best "$tool" export --format jsonl --root "$tree" --quiet)
+  awk -v e="$e" -v b="$bytes" 'BEGIN { printf "EXPORT JSON Lines %.2f s, %.0f MB/s (goal at least 200)\n", e, b / 1048576 / e }'
+  m=$( { /usr/bin/time -f %M "$tool" search "$word" --root "$big" --quiet >/dev/null 2>/dev/null; } 2>&1 | tail -1)
+  echo "MEMORY search of one $(( $(du -sb "$big" | cut -f1) / 1048576 )) MB file: peak $((m / 1024)) MB (goal below 64)"
+  if scripts/can-run-wine.sh; then
+    cmake --preset win32 -B "$root/win32" >/dev/null
+    cmake --build "$root/win32" -j2 --target quillet-history
+    export WINEPREFIX="${WINEPREFIX:-$PWD/build/wineprefix}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=d;mshtml=d"
+    wineserver -p5
+    w=$(best wine "$root/win32/quillet-history.exe" search "$word" --root "Z:$(realpath "$tree")" --quiet)
+    awk -v w="$w" -v q="$q" 'BEGIN { printf "SEARCH under Wine %.2f s, ratio to native %.2f (goal at most 3)\n", w, w / q }'
+  else
+    echo "SEARCH under Wine: not run (this machine cannot run 32-bit programs)"
+  fi
 fi
