@@ -1,0 +1,77 @@
+#include "tools/history/scan.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "platform/platform.h"
+#include "tools/history/progress.h"
+
+namespace quillet::history_tool {
+
+namespace {
+
+// A reader of the file that tells `progress` of every piece it reads. The file is opened with
+// read, write and delete sharing (platform::FileReader), so the messenger may go on writing.
+HistoryReader OpenReader(const HistoryFile& file, ReaderOptions options, Progress& progress) {
+    auto source = std::make_shared<platform::FileReader>(file.path);
+    // A small file needs no piece of full size, as HistoryReader::OpenFile sizes it.
+    constexpr std::uint64_t kSmallestPiece = 64 * 1024;
+    options.pieceSize = static_cast<std::size_t>(
+        std::min<std::uint64_t>(options.pieceSize, std::max(kSmallestPiece, source->Size() + 1)));
+    return HistoryReader(
+        [source, &progress](char* buffer, std::size_t size) {
+            const std::size_t read = source->Read(buffer, size);
+            progress.AddBytes(read);
+            return read;
+        },
+        std::move(options));
+}
+
+void PassNotes(const HistoryFile& file, HistoryReader& reader, EntryVisitor& visitor,
+               Progress& progress) {
+    std::vector<ReadNote> notes = reader.TakeNotes();
+    if (notes.empty()) return;
+    progress.Clear();
+    visitor.Notes(file, notes);
+}
+
+void ReadFile(const HistoryFile& file, const ReaderOptions& options, EntryVisitor& visitor,
+              Progress& progress) {
+    HistoryReader reader = OpenReader(file, options, progress);
+    HistoryEntry entry;
+    bool more = reader.Next(entry);
+    visitor.BeginFile(file, reader);
+    for (; more; more = reader.Next(entry)) {
+        PassNotes(file, reader, visitor, progress);
+        progress.Clear();
+        visitor.Entry(file, entry);
+    }
+    PassNotes(file, reader, visitor, progress);
+    visitor.EndFile(file, reader);
+}
+
+}  // namespace
+
+void ReportError(std::ostream& err, const std::string& what, const platform::SystemError& error) {
+    err << "quillet-history: " << what << ": "
+        << platform::WideToUtf8(platform::AnsiToWide(error.reason())) << '\n';
+}
+
+std::size_t ScanFiles(const std::vector<HistoryFile>& files, const ReaderOptions& options,
+                      EntryVisitor& visitor, ToolStreams& streams) {
+    Progress progress(streams.err, streams.progress, files.size());
+    std::size_t failed = 0;
+    for (const HistoryFile& file : files) {
+        try {
+            ReadFile(file, options, visitor, progress);
+        } catch (const platform::SystemError& error) {
+            progress.Clear();
+            ReportError(streams.err, file.shown, error);
+            ++failed;
+        }
+        progress.FileDone();
+    }
+    return failed;
+}
+
+}  // namespace quillet::history_tool
