@@ -2,6 +2,7 @@
 # it too). Everything lies at its top level, as a user unpacks it into the messenger's plug-ins
 # folder:
 #   Quillet.dll                   the plug-in, stripped of its symbols
+#   quillet-history.exe           the history tool, stripped; beside the DLL it finds the settings
 #   Languages\*.ini, *.ico        the bundled interface languages and their icons
 #   Quillet.txt                   the user guide (docs/user-guide.md)
 #   CHANGELOG.txt, LICENSE.txt    what each version brings; the licence
@@ -27,6 +28,7 @@ add_custom_target(quillet_release_texts ALL DEPENDS ${quillet_release_text_files
 # One component, so that nothing else the build could install (GoogleTest's files in the test
 # build) reaches the archive.
 install(TARGETS Quillet LIBRARY DESTINATION . COMPONENT release)
+install(TARGETS quillet-history RUNTIME DESTINATION . COMPONENT release)
 install(DIRECTORY "${PROJECT_SOURCE_DIR}/Languages/" DESTINATION Languages COMPONENT release
   FILES_MATCHING PATTERN "*.ini" PATTERN "*.ico")
 install(FILES ${quillet_release_text_files} DESTINATION . COMPONENT release)

@@ -4,13 +4,14 @@
 #   release_archive_test.sh unpack BUILD SOURCE OBJDUMP WINDRES WORK
 #     packs the archive from the build folder BUILD with CPack, as scripts/release.sh does, into
 #     WORK, unpacks it into the fresh folder WORK/unpacked and checks what lies there: the DLL
-#     without symbols and with the archive's version in its version record, the Languages folder
-#     of the checkout SOURCE file for file, and the three texts written for Notepad from their
-#     sources, and nothing else.
+#     without symbols and with the archive's version in its version record, the history tool
+#     without symbols, a console program, the Languages folder of the checkout SOURCE file for
+#     file, and the three texts written for Notepad from their sources, and nothing else.
 #   release_archive_test.sh replay HOST BUILT_DLL SAMPLES WORK
 #     unpacks the archive again into a fresh folder and replays the sample conversation through
 #     its DLL with the reference host under Wine, then through the build's own DLL in another
-#     fresh folder: both must write the same history files, byte for byte.
+#     fresh folder: both must write the same history files, byte for byte. The archive's history
+#     tool, run where it was unpacked, must list those files.
 set -euo pipefail
 
 fail() {
@@ -59,8 +60,8 @@ unpack() {
   (cd "$work/unpacked" && cmake -E tar xf "$zip")
 
   local top
-  top=$(cd "$work/unpacked" && ls -A | tr '\n' ' ')
-  [ "$top" = "CHANGELOG.txt LICENSE.txt Languages Quillet.dll Quillet.txt " ] ||
+  top=$(cd "$work/unpacked" && LC_ALL=C ls -A | tr '\n' ' ')
+  [ "$top" = "CHANGELOG.txt LICENSE.txt Languages Quillet.dll Quillet.txt quillet-history.exe " ] ||
     fail "the archive's top level holds: $top"
   diff -r "$source/Languages" "$work/unpacked/Languages" ||
     fail "the archive's Languages folder is not the checkout's"
@@ -74,6 +75,11 @@ unpack() {
   resources=$("$windres" -i "$work/unpacked/Quillet.dll" -J coff -O rc)
   grep -qF "VALUE \"FileVersion\", \"$version\"" <<<"$resources" ||
     fail "Quillet.dll in the archive does not carry the version $version"
+  local tool="$work/unpacked/quillet-history.exe"
+  grep -q "no symbols" <<<"$("$objdump" -t "$tool")" ||
+    fail "quillet-history.exe in the archive keeps its symbols"
+  grep -q "(Windows CUI)" <<<"$("$objdump" -p "$tool")" ||
+    fail "quillet-history.exe in the archive is not a console program"
   echo "$(basename "$zip"): unpacked into $work/unpacked, as expected"
 }
 
@@ -100,6 +106,12 @@ replay() {
   done <<<"$written"
   [ "$(cd "$from_archive" && find . -type f -ipath './history/*' | sort)" = "$written" ] ||
     fail "the archive's DLL wrote other history files than the build's"
+  # The tool beside the DLL reads the settings there and so finds the history the DLL wrote.
+  local listed
+  listed=$(cd "$from_archive" && wine ./quillet-history.exe list --quiet) ||
+    fail "the archive's quillet-history.exe could not list the history"
+  [ "$(grep -c . <<<"$listed")" -eq "$(grep -c . <<<"$written")" ] ||
+    fail "the archive's quillet-history.exe listed: $listed"
   echo "history files written alike by both: $(echo "$written" | tr '\n' ' ')"
 }
 
