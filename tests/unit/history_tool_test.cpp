@@ -296,5 +296,16 @@ TEST_F(HistoryToolTest, ExportNeverWritesAHistoryFile) {
     }
 }
 
+// A file named on the command line is shown below the root however either is spelled: the
+// settings give the root with "\\" after the plug-in folder, the user may write "..".
+TEST_F(HistoryToolTest, ExportNamesFilesBelowTheRoot) {
+    common.where.root = folder.path() + "\\HISTORY";
+    ExportOptions options;
+    options.files = {folder.path("HISTORY\\ICQ\\..\\Jabber\\me\\bob.TXT")};
+    const Outcome outcome = Run([&](ToolStreams& s) { return RunExport(common, options, s); });
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_EQ(outcome.out.rfind(R"({"path":"Jabber/me/bob.TXT","line":1,)", 0), 0u) << outcome.out;
+}
+
 }  // namespace
 }  // namespace quillet::history_tool

@@ -21,9 +21,7 @@ public:
 
 private:
     std::ostream& out_;
+    std::string row_;  // reused: an export writes millions
 };
-
-// One field as a row holds it.
-std::string CsvField(std::string_view value);
 
 }  // namespace quillet::history_tool

@@ -18,6 +18,13 @@ bool LiesBelow(const std::string& path, const std::string& folder) {
            platform::EqualIgnoreCase(std::string_view(path).substr(0, folder.size()), folder);
 }
 
+// The file at `path`, named by its part below `root` when it begins with it.
+HistoryFile FileBelow(const std::string& path, const std::string& root) {
+    std::string relative = LiesBelow(path, root) ? path.substr(root.size()) : path;
+    std::string shown = platform::PathForUser(relative);
+    return {path, std::move(relative), std::move(shown)};
+}
+
 }  // namespace
 
 std::string PluginFolder(const WhereOptions& where) {
@@ -36,16 +43,20 @@ HistoryLocation LocateFromOptions(const WhereOptions& where) {
 }
 
 HistoryFile NamedFile(const std::string& path, const std::string& root) {
-    std::string relative = LiesBelow(path, root) ? path.substr(root.size()) : path;
-    std::string shown = platform::PathForUser(relative);
-    return {path, std::move(relative), std::move(shown)};
+    // The user may name it otherwise than the settings name the root ("..", "\\", "/").
+    const std::string full = platform::FullPath(path);
+    const std::string fullRoot = WithSeparator(platform::FullPath(root));
+    HistoryFile file = FileBelow(full, fullRoot);
+    file.path = path;
+    if (file.relative == full) file = FileBelow(path, {});
+    return file;
 }
 
 FileSet FindFiles(const HistoryLocation& location) {
     FoundHistoryFiles found = FindHistoryFiles(location);
     FileSet set;
     set.unreadable = std::move(found.unreadable);
-    for (const std::string& path : found.paths) set.files.push_back(NamedFile(path, location.root));
+    for (const std::string& path : found.paths) set.files.push_back(FileBelow(path, location.root));
     return set;
 }
 

@@ -5,7 +5,9 @@
 // time as the file writes it, with no zone.
 #pragma once
 
+#include <nlohmann/json.hpp>
 #include <ostream>
+#include <string>
 
 #include "tools/history/printer.h"
 
@@ -13,11 +15,21 @@ namespace quillet::history_tool {
 
 class JsonLinesPrinter : public EntryPrinter {
 public:
-    explicit JsonLinesPrinter(std::ostream& out) : out_(out) {}
+    explicit JsonLinesPrinter(std::ostream& out);
     void Entry(const HistoryFile& file, const HistoryEntry& entry) override;
 
 private:
     std::ostream& out_;
+    // One object and one line, their values replaced for each entry: an export writes millions.
+    nlohmann::ordered_json object_;
+    std::string* path_;
+    nlohmann::ordered_json* line_number_;
+    std::string* direction_;
+    std::string* name_;
+    std::string* time_;
+    std::string* text_;
+    std::string line_;
+    nlohmann::detail::serializer<nlohmann::ordered_json> serializer_;
 };
 
 }  // namespace quillet::history_tool
