@@ -148,7 +148,7 @@ protected:
     };
     Outcome Run(const std::function<int(ToolStreams&)>& command) {
         std::ostringstream out, err;
-        ToolStreams streams{out, err, false};
+        ToolStreams streams{out, err, false, false};
         const int status = command(streams);
         return {status, Slashed(out.str()), Slashed(err.str())};
     }
@@ -215,6 +215,24 @@ TEST_F(HistoryToolTest, SearchFindsByTextContactAndDays) {
         EXPECT_EQ(Found(outcome.out), c.found) << c.text << " " << c.contact;
         EXPECT_EQ(outcome.status, c.found.empty() ? 1 : 0) << c.text;
         EXPECT_EQ(outcome.err, "") << c.text;
+    }
+}
+
+// An expression walks a long line once: neither a recursion per character (which exhausts the
+// stack) nor a new walk from every position (quadratic) may come back.
+TEST_F(HistoryToolTest, RegexWalksALongLineOnce) {
+    common.where.root = folder.path("LONG");
+    const std::u16string line = std::u16string(100000, u'a') + u"xyz";
+    const std::filesystem::path file = folder.native("LONG\\x.TXT");
+    std::filesystem::create_directories(file.parent_path());
+    WriteBytes(file, Entry(EntryDirection::Received, u"Bob", "14:05:09 07/12/2007", line));
+    for (const auto& [pattern, status] : {std::pair{"(a|b)*y", 0}, {"a.*q", 1}, {"^a+x", 0}}) {
+        SearchOptions options;
+        options.text = pattern;
+        options.regex = true;
+        EXPECT_EQ(Run([&](ToolStreams& s) { return RunSearch(common, options, false, s); }).status,
+                  status)
+            << pattern;
     }
 }
 

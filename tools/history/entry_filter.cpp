@@ -96,18 +96,25 @@ bool AnyLineMatches(const FoldingRegex& expression, std::u16string_view text) {
         const auto last = end == std::wstring::npos
                               ? wide.end()
                               : wide.begin() + static_cast<std::ptrdiff_t>(end);
-        if (std::regex_search(first, last, expression)) return true;
+        if (std::regex_search(first, last, expression, std::regex_constants::match_continuous))
+            return true;
         if (end == std::wstring::npos) return false;
         start = end + (wide.compare(end, 2, L"\r\n") == 0 ? 2 : 1);
     }
 }
 
+// The expression that matches a line from its start when `pattern` matches anywhere in it:
+// matched from the start only (match_continuous), it is one walk over the line, where a search
+// would walk the rest of the line again from every position, quadratic in a long line. The
+// polynomial executor of libstdc++ walks without recursing per character, so a long line cannot
+// exhaust the stack; it takes no back-references. Throws std::regex_error when `pattern` is no
+// expression on its own.
 FoldingRegex MakeExpression(const std::string& pattern, bool caseSensitive) {
-    // The polynomial executor of libstdc++ walks the text without recursing per character, so a
-    // long line cannot exhaust the stack; it does not take back-references.
     auto flags = std::regex_constants::ECMAScript | std::regex_constants::__polynomial;
     if (!caseSensitive) flags |= std::regex_constants::icase;
-    return FoldingRegex(ToWide(platform::CodePageToWide(65001, pattern)), flags);
+    const std::wstring wide = ToWide(platform::CodePageToWide(65001, pattern));
+    FoldingRegex(wide, flags);
+    return FoldingRegex(L"[\\s\\S]*?(?:" + wide + L")", flags);
 }
 
 }  // namespace

@@ -132,7 +132,8 @@ int main(int argc, char** argv) {
     try {
         app.parse(static_cast<int>(pointers.size()), pointers.data());
         tool::ToolStreams streams{
-            out, err, !line.quiet && platform::IsTerminal(platform::StandardStream::Error)};
+            out, err, !line.quiet && platform::IsTerminal(platform::StandardStream::Error),
+            platform::IsTerminal(platform::StandardStream::Output)};
         status = Run(app, line, streams);
     } catch (const CLI::ParseError& error) {
         status = app.exit(error, out, err) == 0 ? 0 : tool::kExitError;

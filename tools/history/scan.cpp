@@ -27,26 +27,26 @@ HistoryReader OpenReader(const HistoryFile& file, ReaderOptions options, Progres
         std::move(options));
 }
 
-void PassNotes(const HistoryFile& file, HistoryReader& reader, EntryVisitor& visitor,
-               Progress& progress) {
-    std::vector<ReadNote> notes = reader.TakeNotes();
-    if (notes.empty()) return;
-    progress.Clear();
-    visitor.Notes(file, notes);
-}
-
+// Reads one file, handing what it holds to the visitor. When the visitor's output shows on the
+// terminal, the progress line is taken away before each piece of it.
 void ReadFile(const HistoryFile& file, const ReaderOptions& options, EntryVisitor& visitor,
-              Progress& progress) {
+              Progress& progress, bool outputOnTerminal) {
+    const auto passNotes = [&](HistoryReader& reader) {
+        std::vector<ReadNote> notes = reader.TakeNotes();
+        if (notes.empty()) return;
+        if (outputOnTerminal) progress.Clear();
+        visitor.Notes(file, notes);
+    };
     HistoryReader reader = OpenReader(file, options, progress);
     HistoryEntry entry;
     bool more = reader.Next(entry);
     visitor.BeginFile(file, reader);
     for (; more; more = reader.Next(entry)) {
-        PassNotes(file, reader, visitor, progress);
-        progress.Clear();
+        passNotes(reader);
+        if (outputOnTerminal) progress.Clear();
         visitor.Entry(file, entry);
     }
-    PassNotes(file, reader, visitor, progress);
+    passNotes(reader);
     visitor.EndFile(file, reader);
 }
 
@@ -63,7 +63,7 @@ std::size_t ScanFiles(const std::vector<HistoryFile>& files, const ReaderOptions
     std::size_t failed = 0;
     for (const HistoryFile& file : files) {
         try {
-            ReadFile(file, options, visitor, progress);
+            ReadFile(file, options, visitor, progress, streams.outputOnTerminal);
         } catch (const platform::SystemError& error) {
             progress.Clear();
             ReportError(streams.err, file.shown, error);

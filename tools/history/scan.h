@@ -17,6 +17,8 @@ struct ToolStreams {
     std::ostream& out;
     std::ostream& err;
     bool progress = false;  // show progress on `err` when the work lasts
+    // `out` shows on the same terminal: the progress line is taken away before data is written.
+    bool outputOnTerminal = false;
 };
 
 // What is done with the files' contents: the commands and the printers.
