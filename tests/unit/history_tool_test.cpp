@@ -314,6 +314,17 @@ TEST_F(HistoryToolTest, ExportNeverWritesAHistoryFile) {
     }
 }
 
+// An export file that cannot be written whole (a full disk, a size limit) is an error.
+TEST_F(HistoryToolTest, ExportThatCannotBeWrittenWholeFails) {
+    ExportOptions options;
+    options.output = folder.path("export.jsonl");
+    const platform::ObstaclePtr limit = platform::LimitFileSize(100);
+    if (!limit) GTEST_SKIP() << "no file-size limit on this system";
+    const Outcome outcome = Run([&](ToolStreams& s) { return RunExport(common, options, s); });
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_NE(outcome.err.find("export.jsonl: "), std::string::npos) << outcome.err;
+}
+
 // A file named on the command line is shown below the root however either is spelled: the
 // settings give the root with "\\" after the plug-in folder, the user may write "..".
 TEST_F(HistoryToolTest, ExportNamesFilesBelowTheRoot) {

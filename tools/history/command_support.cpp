@@ -7,7 +7,10 @@ namespace quillet::history_tool {
 std::optional<LocatedHistory> LocateAndFind(const CommonOptions& common, ToolStreams& streams) {
     LocatedHistory located;
     located.location = LocateFromOptions(common.where);
-    const std::string shownRoot = platform::PathForUser(located.location.root);
+    // The settings give the root with "\\" after the plug-in folder: shown in its full form.
+    const std::string full = platform::FullPath(located.location.root);
+    const std::string shownRoot =
+        platform::PathForUser(full.empty() ? located.location.root : full);
     if (!platform::FolderExists(located.location.root)) {
         streams.err << "quillet-history: there is no history folder " << shownRoot << '\n';
         return std::nullopt;

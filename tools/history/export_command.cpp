@@ -68,12 +68,11 @@ std::unique_ptr<EntryPrinter> MakePrinter(ExportFormat format, std::ostream& out
     return nullptr;
 }
 
-// Every entry of `history` through the printer of the format, into `out` (for HTML, the folder
-// `output`); true when nothing failed.
-bool ExportTo(std::ostream& out, const ExportOptions& options, const LocatedHistory& history,
-              ToolStreams& streams) {
+// Every entry of `history` through the printer of the format, into `streams.out` (for HTML, the
+// folder `output`); true when nothing failed.
+bool ExportTo(const ExportOptions& options, const LocatedHistory& history, ToolStreams& streams) {
     const std::unique_ptr<EntryPrinter> printer =
-        MakePrinter(options.format, out, options.output, streams.err);
+        MakePrinter(options.format, streams.out, options.output, streams.err);
     const std::size_t failed = ScanFiles(history.files, DefaultReaderOptions(), *printer, streams);
     const bool printed = printer->Finish();
     return failed + history.errors == 0 && printed;
@@ -88,7 +87,8 @@ bool ExportToFile(const ExportOptions& options, const LocatedHistory& history,
         ReportError(streams.err, platform::PathForUser(options.output), error);
         return false;
     }
-    const bool exported = ExportTo(*file, options, history, streams);
+    ToolStreams toFile{*file, streams.err, streams.progress, false};
+    const bool exported = ExportTo(options, history, toFile);
     if (const auto& error = file->Finish()) {
         ReportError(streams.err, platform::PathForUser(options.output), *error);
         return false;
@@ -111,12 +111,11 @@ int RunExport(const CommonOptions& common, const ExportOptions& options, ToolStr
     }
     bool exported = false;
     if (options.format == ExportFormat::Html) {
-        exported = MakeFolder(options.output, streams.err) &&
-                   ExportTo(streams.out, options, *history, streams);
+        exported = MakeFolder(options.output, streams.err) && ExportTo(options, *history, streams);
     } else if (!options.output.empty()) {
         exported = ExportToFile(options, *history, streams);
     } else {
-        exported = ExportTo(streams.out, options, *history, streams);
+        exported = ExportTo(options, *history, streams);
     }
     return exported ? kExitFound : kExitError;
 }

@@ -62,6 +62,8 @@ std::size_t ScanFiles(const std::vector<HistoryFile>& files, const ReaderOptions
     Progress progress(streams.err, streams.progress, files.size());
     std::size_t failed = 0;
     for (const HistoryFile& file : files) {
+        // Once the output is gone (a closed pipe, a full disk) there is nothing to read for.
+        if (!streams.out) break;
         try {
             ReadFile(file, options, visitor, progress, streams.outputOnTerminal);
         } catch (const platform::SystemError& error) {

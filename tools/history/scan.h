@@ -36,8 +36,8 @@ public:
 
 // Reads `files` in order with `options` and hands what they hold to `visitor`. A file that
 // cannot be opened or read is named on `streams.err` ("quillet-history: PATH: reason"); what it
-// gave before the failure stays given, and EndFile is not called for it. Returns how many files
-// could not be read.
+// gave before the failure stays given, and EndFile is not called for it. Once `streams.out`
+// cannot be written, no further file is read. Returns how many files could not be read.
 std::size_t ScanFiles(const std::vector<HistoryFile>& files, const ReaderOptions& options,
                       EntryVisitor& visitor, ToolStreams& streams);
 
