@@ -9,6 +9,7 @@
 //  - the entries follow each other without gap or overlap, from the first entry (or the text
 //    before it, which a note covers) to the end of the file, and each one's line number is one
 //    more than the line feeds before it;
+//  - the entries and notes do not depend on the size of the pieces the bytes come in;
 //  - passing over entries that cannot hold the search text loses none that matches it;
 //  - in the writer's mode: no note, every entry read back as written, and the writer's own
 //    formatting of what was read gives the file's bytes exactly.
@@ -167,7 +168,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const std::string& bytes = fields[0];
-    CheckCoverage(bytes, ReadAll(bytes, piece, DefaultReaderOptions()));
+    const Read read = ReadAll(bytes, piece, DefaultReaderOptions());
+    CheckCoverage(bytes, read);
+    const Read whole = ReadAll(bytes, bytes.size() + 1, DefaultReaderOptions());
+    Check(read.entries.size() == whole.entries.size() && read.notes.size() == whole.notes.size(),
+          "the same entries and notes whatever the pieces");
+    for (std::size_t i = 0; i < read.entries.size(); ++i) {
+        Check(read.entries[i].offset == whole.entries[i].offset && read.entries[i].text == whole.entries[i].text,
+              "the same entries whatever the pieces");
+    }
+    for (std::size_t i = 0; i < read.notes.size(); ++i) {
+        Check(read.notes[i].problem == whole.notes[i].problem && read.notes[i].line == whole.notes[i].line,
+              "the same notes whatever the pieces");
+    }
     CheckSearch(bytes, piece, fields[1]);
     return 0;
 }

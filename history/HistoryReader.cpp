@@ -354,6 +354,7 @@ private:
     // longer than the reader keeps, its head is set aside and the bytes after it are let go.
     std::uint64_t FindStartFrom(std::uint64_t from, std::uint64_t entryStart) {
         std::uint64_t searchFrom = from;
+        bool lookedAtTheEnd = false;
         for (;;) {
             const std::size_t found = FindSeparatorCandidate(Bytes(), Index(searchFrom), FirstLineIndex());
             if (found != std::string_view::npos) {
@@ -369,7 +370,11 @@ private:
                 // A separator may begin in the last bytes, too few to show it yet.
                 searchFrom = total() - kSeparatorLength;
             }
-            if (!Fill()) return total();
+            if (!Fill()) {
+                // Once more, now that the end is known: a name line may end with the file.
+                if (lookedAtTheEnd) return total();
+                lookedAtTheEnd = true;
+            }
             KeepBounded(entryStart, searchFrom);
         }
     }
@@ -438,7 +443,7 @@ private:
             const std::size_t lineStart =
                 newline == std::string_view::npos || newline < low ? low : newline + 1;
             if (lineStart <= low) break;
-            if (bytes[lineStart] == '-' &&
+            if (lineStart < bytes.size() && bytes[lineStart] == '-' &&
                 EntryStartsAt(bufferOffset_ + lineStart) == StartAnswer::Yes) {
                 return bufferOffset_ + lineStart;
             }

@@ -55,7 +55,7 @@ std::vector<std::string> SingleByteAlternatives(unsigned codePage, const std::u1
                                                 bool matchCase) {
     const std::u16string wanted = matchCase ? character : platform::LowerCaseWide(character);
     std::vector<std::string> alternatives;
-    for (int byte = 1; byte < 256; ++byte) {
+    for (int byte = 0; byte < 256; ++byte) {
         const std::string bytes(1, static_cast<char>(byte));
         const std::u16string decoded = platform::CodePageToWide(codePage, bytes);
         if ((matchCase ? decoded : platform::LowerCaseWide(decoded)) == wanted) alternatives.push_back(bytes);

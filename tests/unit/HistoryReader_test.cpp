@@ -137,6 +137,8 @@ TEST(HistoryReader, TellsWhatTheWriterNeverWroteAndReadsOn) {
         {"no entry at all", "just text\r\n", 0, 0, {{ReadProblem::TextBeforeFirstEntry, 1}}},
         {"cut off", entry + sep + "\r\nBob (14:05:09 07/12/2007)\r\nhal", 0, 2,
          {{ReadProblem::EntryCutOff, 7}}},
+        {"cut in its name line", entry + sep + "\r\nBob (14:05:09 07/12/2007)", 0, 2,
+         {{ReadProblem::EntryCutOff, 6}}},
         {"no empty line", sep + "\r\nBob (14:05:09 07/12/2007)\r\nhi\r\n" + entry, 0, 2,
          {{ReadProblem::MissingEmptyLine, 3}}},
         {"line feeds alone", sep + "\nBob (14:05:09 07/12/2007)\nhi\n\n" + entry, 0, 2,
