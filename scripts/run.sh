@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The main job: replays a conversation through the plug-in with the reference host, into a fresh
-# folder, and shows the history files it wrote.
+# folder, shows the history files it wrote, and reads them back with quillet-history.
 #
 #   scripts/run.sh                      the bundled sample, native build
 #   scripts/run.sh --wine               the same through the Windows DLL under Wine
@@ -25,15 +25,15 @@ done
 replay=$(realpath "$replay")
 
 if $wine_run; then
-  preset=win32 module=Quillet.dll host=quillet-host.exe what="Windows plug-in"
+  preset=win32 module=Quillet.dll host=quillet-host.exe tool=quillet-history.exe what="Windows plug-in"
 else
-  preset=native module=Quillet.so host=quillet-host what="native plug-in"
+  preset=native module=Quillet.so host=quillet-host tool=quillet-history what="native plug-in"
 fi
 # One line per step: on a fresh machine the set-up and the first build take a minute or two.
 built=false
 if [ -x "build/$preset/$host" ]; then
   echo "== Bringing the $what and the reference host up to date (build/$preset)"
-  cmake --build --preset "$preset" --target Quillet quillet-host >/dev/null 2>&1 && built=true
+  cmake --build --preset "$preset" --target Quillet quillet-host quillet-history >/dev/null 2>&1 && built=true
 fi
 if ! $built; then
   echo "== Setting up the machine (packages, Wine prefix)"
@@ -41,14 +41,15 @@ if ! $built; then
   echo "== Configuring build/$preset"
   cmake --preset "$preset" >/dev/null
   echo "== Building the $what and the reference host"
-  cmake --build --preset "$preset" --target Quillet quillet-host >/dev/null
+  cmake --build --preset "$preset" --target Quillet quillet-host quillet-history >/dev/null
 fi
 
-# A fresh folder with the plug-in and the sample's list files beside it, as a user installs it.
+# A fresh folder with the plug-in, the history tool and the sample's list and settings files
+# beside it, as a user installs them.
 rm -rf "$out" && mkdir -p "$out"
-cp "build/$preset/$module" "$out/"
+cp "build/$preset/$module" "build/$preset/$tool" "$out/"
 if [ "$replay" = "$(realpath samples/conversation.jsonl)" ]; then
-  cp samples/aliases.ini samples/Exclude.ini "$out/"
+  cp samples/aliases.ini samples/Exclude.ini samples/Quillet.ini "$out/"
 fi
 
 lines=$(grep -c . "$replay" || true)
@@ -62,8 +63,27 @@ else
 fi
 
 echo
-echo "== History files (shown converted from code page 1252, line ends as ␍␊)"
+echo "== History files (ANSI ones shown converted from code page 1252, line ends as ␍␊)"
 find "$out" -type f -path '*HISTORY*' | sort | while read -r file; do
-  echo "-- ${file#"$out"/} ($(stat -c %s "$file") bytes)"
-  iconv -f CP1252 -t UTF-8 "$file" | sed 's/\r$/␍␊/' | head -n 60
+  if [ "$(head -c 3 "$file" | od -An -tx1 | tr -d ' ')" = efbbbf ]; then
+    echo "-- ${file#"$out"/} ($(stat -c %s "$file") bytes, UTF-8)"
+    tail -c +4 "$file" | sed 's/\r$/␍␊/' | head -n 60
+  else
+    echo "-- ${file#"$out"/} ($(stat -c %s "$file") bytes, ANSI)"
+    iconv -f CP1252 -t UTF-8 "$file" | sed 's/\r$/␍␊/' | head -n 60
+  fi
 done
+
+# What went in comes out: the tool beside the plug-in finds the history through its settings.
+word="ваше здоровье"
+if $wine_run; then
+  read_back() { wine "$out/$tool" "$@"; }
+else
+  read_back() { "$out/$tool" "$@"; }
+fi
+echo
+echo "== Reading it back: $tool list"
+read_back list
+echo
+echo "== $tool search \"$word\" (letter case ignored)"
+read_back search "$word" || true
