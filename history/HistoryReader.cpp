@@ -279,25 +279,36 @@ private:
     std::size_t Index(std::uint64_t offset) const {
         return static_cast<std::size_t>(offset - bufferOffset_);
     }
-    std::string_view Bytes() const { return {buffer_.data(), length_}; }
+    std::string_view Bytes() const { return {buffer_.get(), length_}; }
     // Where the first line begins, in the buffer (after a byte-order mark); npos once let go.
     std::size_t FirstLineIndex() const {
         return firstLine_ >= bufferOffset_ ? Index(firstLine_) : std::string_view::npos;
     }
 
-    // Reads one more piece; false at the end of the file. The bytes before keepFrom_ are let go
-    // first once they are as many as a piece, so the buffer stays bounded without moving bytes
-    // at every entry.
+    // Reads one more piece, or what fits; false at the end of the file. Room is made first by
+    // letting go of the bytes before keepFrom_, once they are half the storage (so bytes are
+    // moved rarely), and only then by growing it.
     bool Fill() {
         if (eof_) return false;
-        if (Index(keepFrom_) >= options_.pieceSize) DropBefore(keepFrom_);
-        // The storage only grows, and is not cleared first: filling a piece with zeros would
-        // cost as much as reading it.
-        if (buffer_.size() < length_ + options_.pieceSize) buffer_.resize(length_ + options_.pieceSize);
-        const std::size_t got = source_(buffer_.data() + length_, options_.pieceSize);
+        if (length_ == capacity_ && Index(keepFrom_) >= capacity_ / 2 && Index(keepFrom_) > 0) {
+            DropBefore(keepFrom_);
+        }
+        if (length_ == capacity_) Grow();
+        const std::size_t got =
+            source_(buffer_.get() + length_, std::min(options_.pieceSize, capacity_ - length_));
         length_ += got;
         if (got == 0) eof_ = true;
         return got != 0;
+    }
+
+    // Makes the storage larger by a piece, at least doubling it. It is never cleared: filling
+    // it with zeros would cost as much as reading into it.
+    void Grow() {
+        const std::size_t capacity = std::max(capacity_ * 2, capacity_ + options_.pieceSize);
+        auto larger = std::make_unique_for_overwrite<char[]>(capacity);
+        std::memcpy(larger.get(), buffer_.get(), length_);
+        buffer_ = std::move(larger);
+        capacity_ = capacity;
     }
 
     // Makes the buffer hold the file up to `offset`, or to its end when that comes first.
@@ -310,7 +321,7 @@ private:
     void DropBefore(std::uint64_t offset) {
         CountLinesUpTo(offset);
         const std::size_t drop = Index(offset);
-        std::memmove(buffer_.data(), buffer_.data() + drop, length_ - drop);
+        std::memmove(buffer_.get(), buffer_.get() + drop, length_ - drop);
         length_ -= drop;
         bufferOffset_ = offset;
     }
@@ -578,8 +589,9 @@ private:
     ByteSource source_;
     ReaderOptions options_;
     CandidateSearch candidates_;
-    std::vector<char> buffer_;  // the bytes are its first length_
+    std::unique_ptr<char[]> buffer_;  // the bytes are its first length_ of capacity_
     std::size_t length_ = 0;
+    std::size_t capacity_ = 0;
     std::uint64_t bufferOffset_ = 0;
     std::uint64_t keepFrom_ = 0;  // the earliest byte still needed
     std::uint64_t firstLine_ = 0;

@@ -227,6 +227,12 @@ bool TextMatcher::Matches(const HistoryEntry& entry) const {
 }
 
 CandidateSearch TextMatcher::CandidatesFor(unsigned codePage) const {
+    auto found = candidates_.find(codePage);
+    if (found == candidates_.end()) found = candidates_.emplace(codePage, MakeCandidates(codePage)).first;
+    return found->second;
+}
+
+CandidateSearch TextMatcher::MakeCandidates(unsigned codePage) const {
     if (query_.text.empty()) return {};
     const bool singleByte = IsSingleByte(codePage);
     std::vector<std::vector<std::string>> alternatives;

@@ -3,6 +3,7 @@
 // over entries whose bytes cannot hold the text, so that only a few entries are decoded.
 #pragma once
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,8 +32,12 @@ public:
     CandidateSearch CandidatesFor(unsigned codePage) const;
 
 private:
+    CandidateSearch MakeCandidates(unsigned codePage) const;
+
     SearchQuery query_;
     std::u16string folded_;  // the query as Contains compares it
+    // Made once per code page: a search asks for every file.
+    mutable std::map<unsigned, CandidateSearch> candidates_;
 };
 
 }  // namespace quillet

@@ -56,7 +56,7 @@ if [[ "$which" == all || "$which" == search ]]; then
     echo "$best"
   }
   tool="$root/native/quillet-history"
-  q=$(best "$tool" search "$word" --root "$tree" --quiet)
+  q=$(best "$tool" --root "$tree" --quiet search "$word")
   hits=$(wc -l <"$root/search.out")
   r=$(best rg -i -F -n "$word" "$tree")
   g=$(best grep -r -i -F -n "$word" "$tree")
@@ -64,16 +64,16 @@ if [[ "$which" == all || "$which" == search ]]; then
   awk -v q="$q" -v r="$r" -v g="$g" 'BEGIN {
     printf "SEARCH quillet-history %.2f s, rg -i -F %.2f s, grep -r -i -F %.2f s\n", q, r, g
     printf "SEARCH ratio to rg %.2f (goal at most 1.5), to grep %.2f (goal below 1)\n", q / r, q / g }'
-  e=$(best "$tool" export --format jsonl --root "$tree" --quiet)
+  e=$(best "$tool" --root "$tree" --quiet export --format jsonl)
   awk -v e="$e" -v b="$bytes" 'BEGIN { printf "EXPORT JSON Lines %.2f s, %.0f MB/s (goal at least 200)\n", e, b / 1048576 / e }'
-  m=$( { /usr/bin/time -f %M "$tool" search "$word" --root "$big" --quiet >/dev/null 2>/dev/null; } 2>&1 | tail -1)
+  m=$( { /usr/bin/time -f %M "$tool" --root "$big" --quiet search "$word" >/dev/null 2>/dev/null; } 2>&1 | tail -1)
   echo "MEMORY search of one $(( $(du -sb "$big" | cut -f1) / 1048576 )) MB file: peak $((m / 1024)) MB (goal below 64)"
   if scripts/can-run-wine.sh; then
     cmake --preset win32 -B "$root/win32" >/dev/null
     cmake --build "$root/win32" -j2 --target quillet-history
     export WINEPREFIX="${WINEPREFIX:-$PWD/build/wineprefix}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=d;mshtml=d"
     wineserver -p5
-    w=$(best wine "$root/win32/quillet-history.exe" search "$word" --root "Z:$(realpath "$tree")" --quiet)
+    w=$(best wine "$root/win32/quillet-history.exe" --root "Z:$(realpath "$tree")" --quiet search "$word")
     awk -v w="$w" -v q="$q" 'BEGIN { printf "SEARCH under Wine %.2f s, ratio to native %.2f (goal at most 3)\n", w, w / q }'
   else
     echo "SEARCH under Wine: not run (this machine cannot run 32-bit programs)"
