@@ -23,13 +23,14 @@ namespace {
 using namespace quillet;
 
 const std::vector<std::u16string> kLatinWords = {
-    u"hello", u"see", u"you", u"tomorrow", u"the", u"meeting", u"was", u"moved", u"to",
-    u"Friday", u"did", u"get", u"my", u"message", u"about", u"train", u"tickets", u"sure",
-    u"thanks", u"what", u"time", u"dinner", u"at", u"eight", u"sounds", u"good", u"ok",
-    u"call", u"me", u"when", u"are", u"home", u"weather", u"is", u"great", u"café", u"naïve"};
+    u"hello",   u"see",    u"you",    u"tomorrow", u"the",  u"meeting", u"was",   u"moved",
+    u"to",      u"Friday", u"did",    u"get",      u"my",   u"message", u"about", u"train",
+    u"tickets", u"sure",   u"thanks", u"what",     u"time", u"dinner",  u"at",    u"eight",
+    u"sounds",  u"good",   u"ok",     u"call",     u"me",   u"when",    u"are",   u"home",
+    u"weather", u"is",     u"great",  u"café",     u"naïve"};
 const std::vector<std::u16string> kCyrillicWords = {
-    u"привет", u"как", u"дела", u"завтра", u"встреча", u"хорошо", u"спасибо", u"увидимся",
-    u"\U0001F600", u"\U0001F44D"};
+    u"привет", u"как",     u"дела",     u"завтра",     u"встреча",
+    u"хорошо", u"спасибо", u"увидимся", u"\U0001F600", u"\U0001F44D"};
 
 std::u16string Sentence(std::mt19937& random, bool cyrillic) {
     std::u16string text;
@@ -69,7 +70,8 @@ int main(int argc, char** argv) {
         while (written + bytes.size() < size) {
             THistoryRec rec;
             rec.Incoming = random() % 2 == 0;
-            rec.ContactName = u"Contact " + std::u16string(1, static_cast<char16_t>(u'A' + file % 26));
+            rec.ContactName =
+                u"Contact " + std::u16string(1, static_cast<char16_t>(u'A' + file % 26));
             rec.MyName = u"Me";
             const int lines = 1 + static_cast<int>(random() % 4 == 0 ? random() % 4 : 0);
             for (int line = 0; line < lines; ++line) {

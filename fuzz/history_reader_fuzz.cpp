@@ -64,8 +64,10 @@ void CheckCoverage(const std::string& bytes, const Read& read) {
     }
     for (const HistoryEntry& entry : read.entries) {
         Check(entry.offset == next, "entries follow each other without gap or overlap");
-        const auto before = std::count(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(entry.offset), '\n');
-        Check(entry.line == static_cast<std::uint64_t>(before) + 1, "an entry's line is one more than the line feeds before it");
+        const auto before = std::count(
+            bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(entry.offset), '\n');
+        Check(entry.line == static_cast<std::uint64_t>(before) + 1,
+              "an entry's line is one more than the line feeds before it");
         next += entry.size;
     }
     Check(next == bytes.size(), "the entries reach the end of the file");
@@ -87,10 +89,14 @@ void CheckSearch(const std::string& bytes, std::size_t piece, const std::string&
 
 platform::TimeFormat FormatOf(unsigned choice) {
     switch (choice & 3) {
-        case 0: return {true, false, false, ":", "", ""};
-        case 1: return {false, true, false, ":", "AM", "PM"};
-        case 2: return {false, true, true, ".", "AM", "PM"};
-        default: return {false, true, false, ":", "", ""};  // 12-hour without designators
+        case 0:
+            return {true, false, false, ":", "", ""};
+        case 1:
+            return {false, true, false, ":", "AM", "PM"};
+        case 2:
+            return {false, true, true, ".", "AM", "PM"};
+        default:
+            return {false, true, false, ":", "", ""};  // 12-hour without designators
     }
 }
 
@@ -101,7 +107,8 @@ void CheckRoundTrip(const std::vector<std::string>& fields, std::size_t piece) {
     const bool utf8 = !fields[4].empty() && (fields[4][0] & 2) != 0;
     const EntryEncoding encoding = utf8 ? EntryEncoding::Utf8 : EntryEncoding::Ansi;
     const unsigned codePage = utf8 ? 65001 : platform::AnsiCodePage();
-    const platform::TimeFormat format = FormatOf(fields[4].empty() ? 0 : static_cast<unsigned char>(fields[4][0]) >> 2);
+    const platform::TimeFormat format =
+        FormatOf(fields[4].empty() ? 0 : static_cast<unsigned char>(fields[4][0]) >> 2);
     if (utf8) file = Utf8ByteOrderMark;
     for (std::size_t i = 1; i + 3 < fields.size() - 1; i += 4) {
         THistoryRec rec;
@@ -109,8 +116,9 @@ void CheckRoundTrip(const std::vector<std::string>& fields, std::size_t piece) {
         // Names and texts as a user's file holds them: what the code page gives back.
         // A line break in a name would break its name line: hosts' names have none.
         std::string name = fields[i];
-        name.erase(std::remove_if(name.begin(), name.end(), [](char c) { return c == '\r' || c == '\n'; }),
-                   name.end());
+        name.erase(
+            std::remove_if(name.begin(), name.end(), [](char c) { return c == '\r' || c == '\n'; }),
+            name.end());
         (rec.Incoming ? rec.ContactName : rec.MyName) = platform::CodePageToWide(codePage, name);
         rec.MsgText = platform::CodePageToWide(codePage, fields[i + 1]);
         std::uint32_t seconds = 0;
@@ -140,18 +148,21 @@ void CheckRoundTrip(const std::vector<std::string>& fields, std::size_t piece) {
             Check(bytes.has_value(), "what was read can be written again");
             return *bytes;
         };
-        again += EntryBytes(entry.direction, encode(entry.name), encode(entry.timeText), encode(entry.text));
+        again += EntryBytes(entry.direction, encode(entry.name), encode(entry.timeText),
+                            encode(entry.text));
     }
     Check(again == file, "the writer's formatting of what was read gives the file");
     if (read.entries.size() != written.size()) return;
     for (std::size_t i = 0; i < written.size(); ++i) {
         const DateTimeFields when = DecodeDateTime(written[i].MsgTime);
         const DateTimeFields& time = read.entries[i].time;
-        const bool sameTime = time.year == when.year && time.month == when.month && time.day == when.day &&
-                              time.minute == when.minute && time.second == when.second &&
+        const bool sameTime = time.year == when.year && time.month == when.month &&
+                              time.day == when.day && time.minute == when.minute &&
+                              time.second == when.second &&
                               (time.hour == when.hour || format.am.empty());
         Check(sameTime, "the time is read as written");
-        Check(read.entries[i].direction == (written[i].Incoming ? EntryDirection::Received : EntryDirection::Sent),
+        Check(read.entries[i].direction ==
+                  (written[i].Incoming ? EntryDirection::Received : EntryDirection::Sent),
               "the direction is read as written");
     }
 }
@@ -174,11 +185,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(read.entries.size() == whole.entries.size() && read.notes.size() == whole.notes.size(),
           "the same entries and notes whatever the pieces");
     for (std::size_t i = 0; i < read.entries.size(); ++i) {
-        Check(read.entries[i].offset == whole.entries[i].offset && read.entries[i].text == whole.entries[i].text,
+        Check(read.entries[i].offset == whole.entries[i].offset &&
+                  read.entries[i].text == whole.entries[i].text,
               "the same entries whatever the pieces");
     }
     for (std::size_t i = 0; i < read.notes.size(); ++i) {
-        Check(read.notes[i].problem == whole.notes[i].problem && read.notes[i].line == whole.notes[i].line,
+        Check(read.notes[i].problem == whole.notes[i].problem &&
+                  read.notes[i].line == whole.notes[i].line,
               "the same notes whatever the pieces");
     }
     CheckSearch(bytes, piece, fields[1]);

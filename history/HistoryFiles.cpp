@@ -14,7 +14,8 @@ namespace {
 // The position of the first macro whose value comes from the message, or the text's end.
 std::size_t FirstContactMacro(std::string_view path) {
     std::size_t first = path.size();
-    for (const std::string_view macro : ContactMacroNames) first = std::min(first, path.find(macro));
+    for (const std::string_view macro : ContactMacroNames)
+        first = std::min(first, path.find(macro));
     return first;
 }
 
@@ -22,7 +23,8 @@ std::size_t FirstContactMacro(std::string_view path) {
 std::string ExtensionOf(std::string_view path) {
     const std::size_t dot = path.rfind('.');
     const std::size_t level = FindLastCharOf(path, "\\:");
-    if (dot == std::string_view::npos || (level != std::string_view::npos && dot < level)) return {};
+    if (dot == std::string_view::npos || (level != std::string_view::npos && dot < level))
+        return {};
     return std::string(path.substr(dot + 1));
 }
 
@@ -36,11 +38,13 @@ bool HasExtension(std::string_view name, std::string_view extension) {
 bool PathBefore(const std::string& a, const std::string& b) {
     const auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; };
     return std::lexicographical_compare(
-        a.begin(), a.end(), b.begin(), b.end(),
-        [&](char x, char y) { return lower(static_cast<unsigned char>(x)) < lower(static_cast<unsigned char>(y)); });
+        a.begin(), a.end(), b.begin(), b.end(), [&](char x, char y) {
+            return lower(static_cast<unsigned char>(x)) < lower(static_cast<unsigned char>(y));
+        });
 }
 
-void CollectFiles(const std::string& folder, const std::string& extension, FoundHistoryFiles& found) {
+void CollectFiles(const std::string& folder, const std::string& extension,
+                  FoundHistoryFiles& found) {
     std::vector<platform::FolderEntry> entries;
     try {
         entries = platform::ListFolderChecked(folder, "*");
@@ -64,7 +68,8 @@ HistoryLocation LocateHistory(const SettingsValues& settings, const std::string&
     const std::string expanded = ExpandFolderMacros(
         JoinedPathTemplate(settings), settings[Setting::PathFolderCustom], pluginPath);
     // Cleaned and trimmed as the writer makes the folders it writes into.
-    const std::string folder = FolderOf(std::string_view(expanded).substr(0, FirstContactMacro(expanded)));
+    const std::string folder =
+        FolderOf(std::string_view(expanded).substr(0, FirstContactMacro(expanded)));
     return {TrimFolderLevels(CleanFileName(folder)), ExtensionOf(expanded)};
 }
 

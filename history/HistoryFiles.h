@@ -24,7 +24,7 @@ struct HistoryLocation {
 HistoryLocation LocateHistory(const SettingsValues& settings, const std::string& pluginPath);
 
 struct FoundHistoryFiles {
-    std::vector<std::string> paths;                // full paths, in path order
+    std::vector<std::string> paths;                 // full paths, in path order
     std::vector<platform::SystemError> unreadable;  // folders that could not be listed
 };
 

@@ -18,7 +18,7 @@ constexpr std::size_t kMaxNameLineBytes = 4096;
 // What must be in the buffer to decide whether an entry starts at a line: the separator, its
 // line break and a whole name line with its own.
 constexpr std::size_t kEntryStartBytes = kSeparatorLength + 2 + kMaxNameLineBytes + 2;
-constexpr std::string_view kDateFormatSample = "dd/mm/yyyy";
+constexpr std::size_t kDateLength = 10;  // "DD/MM/YYYY"
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
@@ -47,7 +47,8 @@ std::uint64_t CountNewlines(std::string_view bytes) {
     std::size_t i = 0;
     while (i + kWidth <= bytes.size()) {
         Bytes16 lanes = {};
-        for (std::size_t round = 0; round < kRounds && i + kWidth <= bytes.size(); ++round, i += kWidth) {
+        for (std::size_t round = 0; round < kRounds && i + kWidth <= bytes.size();
+             ++round, i += kWidth) {
             Bytes16 block;
             std::memcpy(&block, bytes.data() + i, kWidth);
             lanes -= reinterpret_cast<Bytes16>(block == newline);  // a match is all ones: -1
@@ -64,7 +65,7 @@ struct LineSpan {
     std::size_t end = 0;   // the content's end, before CR LF or LF
     std::size_t next = 0;  // after the line break
     bool lineFeedAlone = false;
-    bool ended = false;    // false: the line runs to the end of the bytes without a break
+    bool ended = false;  // false: the line runs to the end of the bytes without a break
 };
 
 LineSpan LineFrom(std::string_view bytes, std::size_t begin, std::size_t limit) {
@@ -96,7 +97,8 @@ std::optional<EntryDirection> SeparatorDirection(std::string_view content) {
 // (which may be too few to tell). Only every 38th byte is looked at while none is a hyphen: a
 // run of 38 hyphens must cover one of them. `lineStart` is a position that begins a line without
 // a line feed before it (the end of the byte-order mark).
-std::size_t FindSeparatorCandidate(std::string_view bytes, std::size_t from, std::size_t lineStart) {
+std::size_t FindSeparatorCandidate(std::string_view bytes, std::size_t from,
+                                   std::size_t lineStart) {
     std::size_t i = from + SeparatorHyphens - 1;
     while (i < bytes.size()) {
         if (bytes[i] != '-') {
@@ -107,7 +109,8 @@ std::size_t FindSeparatorCandidate(std::string_view bytes, std::size_t from, std
         while (runStart > from && bytes[runStart - 1] == '-') --runStart;
         std::size_t runEnd = i;
         while (runEnd < bytes.size() && bytes[runEnd] == '-') ++runEnd;
-        const bool atLineStart = runStart == 0 || runStart == lineStart || bytes[runStart - 1] == '\n';
+        const bool atLineStart =
+            runStart == 0 || runStart == lineStart || bytes[runStart - 1] == '\n';
         if (atLineStart && runEnd - runStart == SeparatorHyphens &&
             (runEnd == bytes.size() || bytes[runEnd] == '<' || bytes[runEnd] == '>')) {
             return runStart;
@@ -150,11 +153,12 @@ bool ParseTime(std::string_view text, NameLine& parsed) {
     if (separatorLength == 0 || hourDigits + 2 * separatorLength + 4 != clock.size()) return false;
     const std::string_view separator = clock.substr(hourDigits, separatorLength);
     const std::string_view minutes = clock.substr(hourDigits + separatorLength, 2);
-    const std::string_view secondSeparator = clock.substr(hourDigits + separatorLength + 2,
-                                                          separatorLength);
+    const std::string_view secondSeparator =
+        clock.substr(hourDigits + separatorLength + 2, separatorLength);
     const std::string_view seconds = clock.substr(clock.size() - 2);
-    if (separator != secondSeparator || separator.find_first_of("0123456789") != std::string_view::npos ||
-        !AllDigits(minutes) || !AllDigits(seconds)) {
+    if (separator != secondSeparator ||
+        separator.find_first_of("0123456789") != std::string_view::npos || !AllDigits(minutes) ||
+        !AllDigits(seconds)) {
         return false;
     }
     parsed.time.hour = Number(clock.substr(0, hourDigits));
@@ -166,8 +170,9 @@ bool ParseTime(std::string_view text, NameLine& parsed) {
 
 // "DD/MM/YYYY" with a day that month can have.
 bool ParseDate(std::string_view text, DateTimeFields& time) {
-    if (text.size() != kDateFormatSample.size() || text[2] != '/' || text[5] != '/') return false;
-    const std::string_view day = text.substr(0, 2), month = text.substr(3, 2), year = text.substr(6);
+    if (text.size() != kDateLength || text[2] != '/' || text[5] != '/') return false;
+    const std::string_view day = text.substr(0, 2), month = text.substr(3, 2),
+                           year = text.substr(6);
     if (!AllDigits(day) || !AllDigits(month) || !AllDigits(year)) return false;
     time.day = Number(day);
     time.month = Number(month);
@@ -180,13 +185,14 @@ bool ParseDate(std::string_view text, DateTimeFields& time) {
 std::optional<NameLine> ParseNameLine(std::string_view line) {
     // "NAME (" TIME " " DATE ")": the date and the brackets are fixed, the time is what lies
     // between the last " (" and the date.
-    constexpr std::size_t kDateTail = 1 + 10 + 1;  // " DD/MM/YYYY)"
-    if (line.size() < kDateTail + 2 || line.back() != ')' ||
-        line[line.size() - kDateTail] != ' ') {
+    constexpr std::size_t kDateTail = 1 + kDateLength + 1;  // " DD/MM/YYYY)"
+    if (line.size() < kDateTail + 2 || line.back() != ')' || line[line.size() - kDateTail] != ' ') {
         return std::nullopt;
     }
     NameLine parsed;
-    if (!ParseDate(line.substr(line.size() - 11, 10), parsed.time)) return std::nullopt;
+    if (!ParseDate(line.substr(line.size() - 1 - kDateLength, kDateLength), parsed.time)) {
+        return std::nullopt;
+    }
     const std::size_t open = line.rfind(" (", line.size() - kDateTail);
     if (open == std::string_view::npos) return std::nullopt;
     parsed.nameEnd = open;
@@ -216,15 +222,22 @@ bool HasHighBytes(std::string_view bytes) {
 
 std::string_view DescribeReadProblem(ReadProblem problem) {
     switch (problem) {
-        case ReadProblem::TextBeforeFirstEntry: return "text that is not an entry";
-        case ReadProblem::EntryCutOff: return "the last entry is cut off (no empty line at its end)";
-        case ReadProblem::MissingEmptyLine: return "no empty line before the next entry";
-        case ReadProblem::LineFeedAlone: return "a line ends in LF without CR";
-        case ReadProblem::InvalidBytes: return "bytes that are not valid in the file's encoding";
-        case ReadProblem::Utf8InAnsiFile: return "UTF-8 text in a file that is not UTF-8";
+        case ReadProblem::TextBeforeFirstEntry:
+            return "text that is not an entry";
+        case ReadProblem::EntryCutOff:
+            return "the last entry is cut off (no empty line at its end)";
+        case ReadProblem::MissingEmptyLine:
+            return "no empty line before the next entry";
+        case ReadProblem::LineFeedAlone:
+            return "a line ends in LF without CR";
+        case ReadProblem::InvalidBytes:
+            return "bytes that are not valid in the file's encoding";
+        case ReadProblem::Utf8InAnsiFile:
+            return "UTF-8 text in a file that is not UTF-8";
         case ReadProblem::UnknownDesignator:
             return "a time with an unknown morning or afternoon designator";
-        case ReadProblem::EntryTooLong: return "an entry too long to read whole: its text is cut";
+        case ReadProblem::EntryTooLong:
+            return "an entry too long to read whole: its text is cut";
     }
     return "unknown";
 }
@@ -367,7 +380,8 @@ private:
         std::uint64_t searchFrom = from;
         bool lookedAtTheEnd = false;
         for (;;) {
-            const std::size_t found = FindSeparatorCandidate(Bytes(), Index(searchFrom), FirstLineIndex());
+            const std::size_t found =
+                FindSeparatorCandidate(Bytes(), Index(searchFrom), FirstLineIndex());
             if (found != std::string_view::npos) {
                 const std::uint64_t candidate = bufferOffset_ + found;
                 const StartAnswer answer = EntryStartsAt(candidate);
@@ -417,7 +431,8 @@ private:
         firstLine_ = begin;
         const std::uint64_t first = FindStartFrom(begin, begin);
         longEntryHead_.reset();
-        if (first > begin) notes_.push_back({ReadProblem::TextBeforeFirstEntry, 1, begin, first - begin});
+        if (first > begin)
+            notes_.push_back({ReadProblem::TextBeforeFirstEntry, 1, begin, first - begin});
         if (first < total()) current_ = keepFrom_ = first;
     }
 
@@ -434,7 +449,8 @@ private:
             if (eof_) return false;
             // None so far: one may still begin in the last bytes. Entries before the last start
             // among the bytes hold none and are let go.
-            searchFrom = std::max(searchFrom, total() - std::min<std::uint64_t>(total(), candidates_.span));
+            searchFrom =
+                std::max(searchFrom, total() - std::min<std::uint64_t>(total(), candidates_.span));
             const std::uint64_t last = EntryStartBefore(searchFrom);
             if (last > *current_) current_ = keepFrom_ = last;
             // An entry too long to hold while looking: read as it comes, like any other.
@@ -480,10 +496,12 @@ private:
         if (!longEntryHead_) HaveUpTo(end);
         const std::string_view bytes =
             longEntryHead_ ? std::string_view(*longEntryHead_)
-                           : Bytes().substr(Index(start), std::min<std::uint64_t>(end - start, options_.maxEntryBytes));
+                           : Bytes().substr(Index(start), std::min<std::uint64_t>(
+                                                              end - start, options_.maxEntryBytes));
         const LineSpan separator = LineFrom(bytes, 0, kSeparatorLength + 2);
         const LineSpan nameSpan = LineFrom(bytes, separator.next, kMaxNameLineBytes + 2);
-        const std::string_view nameLine = bytes.substr(nameSpan.begin, nameSpan.end - nameSpan.begin);
+        const std::string_view nameLine =
+            bytes.substr(nameSpan.begin, nameSpan.end - nameSpan.begin);
         const NameLine parsed = *ParseNameLine(nameLine);
 
         entry.offset = start;
@@ -501,7 +519,8 @@ private:
         if (separator.lineFeedAlone || nameSpan.lineFeedAlone) {
             note(ReadProblem::LineFeedAlone, separator.lineFeedAlone ? 0 : nameSpan.begin);
         }
-        if (!ApplyDesignator(parsed.designator, entry.time)) note(ReadProblem::UnknownDesignator, nameSpan.begin);
+        if (!ApplyDesignator(parsed.designator, entry.time))
+            note(ReadProblem::UnknownDesignator, nameSpan.begin);
         if (HasHighBytes(bytes)) CheckBytes(bytes, note);
 
         std::string_view text = bytes.substr(nameSpan.next);

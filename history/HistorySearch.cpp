@@ -19,7 +19,7 @@ constexpr unsigned kUtf8CodePage = 65001;
 // Kelvin sign is "k" in lower case, but "k" in upper case is "K". Found by neither the letter's
 // lower- nor its upper-case form, they are added by hand.
 constexpr std::pair<char16_t, char16_t> kExtraCapitals[] = {
-    {u'k', u'\u212A'}, {u'\u00E5', u'\u212B'}, {u'\u03C9', u'\u2126'}, {u'i', u'\u0130'},
+    {u'k', u'\u212A'},      {u'\u00E5', u'\u212B'}, {u'\u03C9', u'\u2126'}, {u'i', u'\u0130'},
     {u'\u00DF', u'\u1E9E'}, {u'\u03B8', u'\u03F4'}, {u'\u01C6', u'\u01C5'}, {u'\u01C9', u'\u01C8'},
     {u'\u01CC', u'\u01CB'}, {u'\u01F3', u'\u01F2'},
 };
@@ -58,7 +58,8 @@ std::vector<std::string> SingleByteAlternatives(unsigned codePage, const std::u1
     for (int byte = 0; byte < 256; ++byte) {
         const std::string bytes(1, static_cast<char>(byte));
         const std::u16string decoded = platform::CodePageToWide(codePage, bytes);
-        if ((matchCase ? decoded : platform::LowerCaseWide(decoded)) == wanted) alternatives.push_back(bytes);
+        if ((matchCase ? decoded : platform::LowerCaseWide(decoded)) == wanted)
+            alternatives.push_back(bytes);
     }
     return alternatives;
 }
@@ -68,7 +69,8 @@ bool IsSingleByte(unsigned codePage) {
     for (int byte = 0x80; byte < 256; ++byte) {
         if (platform::CodePageToWide(codePage, std::string(1, static_cast<char>(byte))).size() != 1)
             return false;
-        if (!platform::ValidInCodePage(codePage, std::string(1, static_cast<char>(byte)))) return false;
+        if (!platform::ValidInCodePage(codePage, std::string(1, static_cast<char>(byte))))
+            return false;
     }
     return true;
 }
@@ -136,8 +138,9 @@ private:
     static std::size_t Scan(std::string_view bytes, unsigned char byte, std::size_t from) {
         if (from >= bytes.size()) return std::string_view::npos;
         const void* found = std::memchr(bytes.data() + from, byte, bytes.size() - from);
-        return found == nullptr ? std::string_view::npos
-                                : static_cast<std::size_t>(static_cast<const char*>(found) - bytes.data());
+        return found == nullptr
+                   ? std::string_view::npos
+                   : static_cast<std::size_t>(static_cast<const char*>(found) - bytes.data());
     }
 
     // The anchor is the character with the rarest last bytes, and among those with more than
@@ -147,7 +150,8 @@ private:
         bool chosen = false;
         for (std::size_t k = 0; k < alternatives_.size(); ++k) {
             std::vector<unsigned char> last;
-            for (const std::string& option : alternatives_[k]) last.push_back(static_cast<unsigned char>(option.back()));
+            for (const std::string& option : alternatives_[k])
+                last.push_back(static_cast<unsigned char>(option.back()));
             std::sort(last.begin(), last.end());
             last.erase(std::unique(last.begin(), last.end()), last.end());
             if (last.empty()) {  // a character no byte sequence stands for: nothing can match
@@ -171,8 +175,10 @@ private:
     // The start of a match whose anchor character ends at `at`, or npos.
     std::size_t MatchAround(std::string_view bytes, std::size_t at) const {
         for (const std::string& option : alternatives_[anchor_]) {
-            if (static_cast<unsigned char>(option.back()) != static_cast<unsigned char>(bytes[at]) ||
-                option.size() > at + 1 || bytes.substr(at + 1 - option.size(), option.size()) != option) {
+            if (static_cast<unsigned char>(option.back()) !=
+                    static_cast<unsigned char>(bytes[at]) ||
+                option.size() > at + 1 ||
+                bytes.substr(at + 1 - option.size(), option.size()) != option) {
                 continue;
             }
             if (!MatchesForward(bytes, at + 1, anchor_ + 1)) continue;
@@ -185,7 +191,8 @@ private:
     bool MatchesForward(std::string_view bytes, std::size_t at, std::size_t k) const {
         if (k == alternatives_.size()) return true;
         for (const std::string& option : alternatives_[k]) {
-            if (bytes.substr(at, option.size()) == option && MatchesForward(bytes, at + option.size(), k + 1))
+            if (bytes.substr(at, option.size()) == option &&
+                MatchesForward(bytes, at + option.size(), k + 1))
                 return true;
         }
         return false;
@@ -195,7 +202,8 @@ private:
     std::size_t StartBackward(std::string_view bytes, std::size_t end, std::size_t k) const {
         if (k == 0) return end;
         for (const std::string& option : alternatives_[k - 1]) {
-            if (option.size() > end || bytes.substr(end - option.size(), option.size()) != option) continue;
+            if (option.size() > end || bytes.substr(end - option.size(), option.size()) != option)
+                continue;
             const std::size_t start = StartBackward(bytes, end - option.size(), k - 1);
             if (start != std::string_view::npos) return start;
         }
@@ -228,7 +236,8 @@ bool TextMatcher::Matches(const HistoryEntry& entry) const {
 
 CandidateSearch TextMatcher::CandidatesFor(unsigned codePage) const {
     auto found = candidates_.find(codePage);
-    if (found == candidates_.end()) found = candidates_.emplace(codePage, MakeCandidates(codePage)).first;
+    if (found == candidates_.end())
+        found = candidates_.emplace(codePage, MakeCandidates(codePage)).first;
     return found->second;
 }
 
@@ -244,7 +253,8 @@ CandidateSearch TextMatcher::MakeCandidates(unsigned codePage) const {
             const auto variants =
                 query_.matchCase ? std::vector<std::u16string>{character} : CaseVariants(character);
             for (const std::u16string& variant : variants) {
-                if (auto bytes = platform::WideToCodePageExact(codePage, variant)) options.push_back(*bytes);
+                if (auto bytes = platform::WideToCodePageExact(codePage, variant))
+                    options.push_back(*bytes);
             }
         }
         alternatives.push_back(std::move(options));

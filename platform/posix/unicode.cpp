@@ -87,7 +87,8 @@ namespace {
 // The code point of the UTF-8 sequence at `position` (not ASCII): false when it is malformed,
 // with `used` the bytes that belong to the malformed start.
 bool ReadUtf8(std::string_view text, std::size_t position, char32_t& codePoint, std::size_t& used) {
-    const std::size_t length = Utf8SequenceLength(static_cast<unsigned char>(text[position]), codePoint);
+    const std::size_t length =
+        Utf8SequenceLength(static_cast<unsigned char>(text[position]), codePoint);
     used = 1;
     if (length == 0 || position + length > text.size()) return false;
     for (std::size_t i = 1; i < length; ++i) {
@@ -96,7 +97,8 @@ bool ReadUtf8(std::string_view text, std::size_t position, char32_t& codePoint, 
         codePoint = (codePoint << 6) | (next & 0x3F);
         used = i + 1;
     }
-    return codePoint >= kSmallestOfLength[length] && codePoint <= 0x10FFFF && !IsSurrogate(codePoint);
+    return codePoint >= kSmallestOfLength[length] && codePoint <= 0x10FFFF &&
+           !IsSurrogate(codePoint);
 }
 }  // namespace
 

@@ -44,7 +44,8 @@ ReadResult ReadAll(const std::string& bytes, ReaderOptions options, std::size_t 
     return result;
 }
 
-THistoryRec Message(std::u16string name, std::u16string text, bool incoming, std::uint32_t seconds) {
+THistoryRec Message(std::u16string name, std::u16string text, bool incoming,
+                    std::uint32_t seconds) {
     THistoryRec rec;
     (incoming ? rec.ContactName : rec.MyName) = std::move(name);
     rec.MsgText = std::move(text);
@@ -58,10 +59,11 @@ THistoryRec Message(std::u16string name, std::u16string text, bool incoming, std
 // field as it was written, the entries covering the file in order, and the writer's own
 // formatting of what was read giving the file's bytes again.
 TEST(HistoryReader, ReadsBackWhatTheWriterWrote) {
-    const char16_t* separatorLookalike = u"before\r\n\r\n--------------------------------------<-\r\nafter";
+    const char16_t* separatorLookalike =
+        u"before\r\n\r\n--------------------------------------<-\r\nafter";
     const std::vector<THistoryRec> messages = {
-        Message(u"Bob", u"Hello, Bob here", true, 1197036309),           // 14:05:09
-        Message(u"Me", u"", false, 1197072000),                           // midnight: 12 AM
+        Message(u"Bob", u"Hello, Bob here", true, 1197036309),  // 14:05:09
+        Message(u"Me", u"", false, 1197072000),                 // midnight: 12 AM
         Message(u"Bob (work)", u"two\r\nlines\r\n\r\nand a gap", true, 1197115200),  // noon
         Message(u"Me", u"---\r\n----------\r\n", false, 1197115201),
         Message(u"Bob", separatorLookalike, true, 1197115202),
@@ -71,38 +73,46 @@ TEST(HistoryReader, ReadsBackWhatTheWriterWrote) {
     };
     const std::vector<platform::TimeFormat> formats = {
         platform::UserTimeFormat(),
-        {true, false, false, ":", "", ""},          // 14:05:09
-        {false, true, false, ":", "AM", "PM"},      // 2:05:09 PM
-        {false, true, true, ".", "AM", "PM"},       // PM 2.05.09
+        {true, false, false, ":", "", ""},      // 14:05:09
+        {false, true, false, ":", "AM", "PM"},  // 2:05:09 PM
+        {false, true, true, ".", "AM", "PM"},   // PM 2.05.09
     };
     for (const auto& format : formats) {
         for (const EntryEncoding encoding : {EntryEncoding::Ansi, EntryEncoding::Utf8}) {
-            std::string file = encoding == EntryEncoding::Utf8 ? std::string(Utf8ByteOrderMark) : "";
-            for (const THistoryRec& rec : messages) file += FormatHistoryEntry(rec, format, encoding);
+            std::string file =
+                encoding == EntryEncoding::Utf8 ? std::string(Utf8ByteOrderMark) : "";
+            for (const THistoryRec& rec : messages)
+                file += FormatHistoryEntry(rec, format, encoding);
             for (const std::size_t piece : {std::size_t{1}, std::size_t{7}, std::size_t{1} << 20}) {
                 SCOPED_TRACE(format.separator + (format.twelveHour ? " 12-hour" : " 24-hour") +
-                             (encoding == EntryEncoding::Utf8 ? " UTF-8" : " ANSI") +
-                             " piece " + std::to_string(piece));
+                             (encoding == EntryEncoding::Utf8 ? " UTF-8" : " ANSI") + " piece " +
+                             std::to_string(piece));
                 const ReadResult read = ReadAll(file, DefaultReaderOptions(), piece);
                 EXPECT_TRUE(read.notes.empty()) << DescribeReadProblem(read.notes[0].problem)
                                                 << " at line " << read.notes[0].line;
                 ASSERT_EQ(read.entries.size(), messages.size());
                 EXPECT_EQ(read.encoding, encoding);
-                const unsigned codePage = encoding == EntryEncoding::Utf8 ? 65001 : platform::AnsiCodePage();
-                std::string again = encoding == EntryEncoding::Utf8 ? std::string(Utf8ByteOrderMark) : "";
+                const unsigned codePage =
+                    encoding == EntryEncoding::Utf8 ? 65001 : platform::AnsiCodePage();
+                std::string again =
+                    encoding == EntryEncoding::Utf8 ? std::string(Utf8ByteOrderMark) : "";
                 std::uint64_t lines = 1;
                 for (std::size_t i = 0; i < messages.size(); ++i) {
                     const HistoryEntry& entry = read.entries[i];
                     const THistoryRec& rec = messages[i];
                     const std::u16string& name = rec.Incoming ? rec.ContactName : rec.MyName;
-                    EXPECT_EQ(entry.direction, rec.Incoming ? EntryDirection::Received : EntryDirection::Sent);
-                    EXPECT_EQ(platform::WideToUtf8(entry.name), platform::WideToUtf8(
-                        platform::CodePageToWide(codePage, EncodeText(name, encoding))));
-                    EXPECT_EQ(entry.text, platform::CodePageToWide(codePage, EncodeText(rec.MsgText, encoding)));
+                    EXPECT_EQ(entry.direction,
+                              rec.Incoming ? EntryDirection::Received : EntryDirection::Sent);
+                    EXPECT_EQ(platform::WideToUtf8(entry.name),
+                              platform::WideToUtf8(
+                                  platform::CodePageToWide(codePage, EncodeText(name, encoding))));
+                    EXPECT_EQ(entry.text, platform::CodePageToWide(
+                                              codePage, EncodeText(rec.MsgText, encoding)));
                     const DateTimeFields when = DecodeDateTime(rec.MsgTime);
-                    EXPECT_EQ(std::tie(entry.time.year, entry.time.month, entry.time.day, entry.time.hour,
-                                       entry.time.minute, entry.time.second),
-                              std::tie(when.year, when.month, when.day, when.hour, when.minute, when.second));
+                    EXPECT_EQ(std::tie(entry.time.year, entry.time.month, entry.time.day,
+                                       entry.time.hour, entry.time.minute, entry.time.second),
+                              std::tie(when.year, when.month, when.day, when.hour, when.minute,
+                                       when.second));
                     EXPECT_EQ(entry.offset, again.size());
                     EXPECT_EQ(entry.line, lines);
                     const std::string bytes = EntryBytes(
@@ -110,7 +120,8 @@ TEST(HistoryReader, ReadsBackWhatTheWriterWrote) {
                         *platform::WideToCodePageExact(codePage, entry.timeText),
                         *platform::WideToCodePageExact(codePage, entry.text));
                     EXPECT_EQ(entry.size, bytes.size());
-                    lines += static_cast<std::uint64_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+                    lines +=
+                        static_cast<std::uint64_t>(std::count(bytes.begin(), bytes.end(), '\n'));
                     again += bytes;
                 }
                 EXPECT_EQ(again, file);
@@ -135,22 +146,46 @@ TEST(HistoryReader, TellsWhatTheWriterNeverWroteAndReadsOn) {
         {"clean", entry + entry, 0, 2, {}},
         {"text first", "junk\r\nmore\r\n" + entry, 0, 1, {{ReadProblem::TextBeforeFirstEntry, 1}}},
         {"no entry at all", "just text\r\n", 0, 0, {{ReadProblem::TextBeforeFirstEntry, 1}}},
-        {"cut off", entry + sep + "\r\nBob (14:05:09 07/12/2007)\r\nhal", 0, 2,
+        {"cut off",
+         entry + sep + "\r\nBob (14:05:09 07/12/2007)\r\nhal",
+         0,
+         2,
          {{ReadProblem::EntryCutOff, 7}}},
-        {"cut in its name line", entry + sep + "\r\nBob (14:05:09 07/12/2007)", 0, 2,
+        {"cut in its name line",
+         entry + sep + "\r\nBob (14:05:09 07/12/2007)",
+         0,
+         2,
          {{ReadProblem::EntryCutOff, 6}}},
-        {"no empty line", sep + "\r\nBob (14:05:09 07/12/2007)\r\nhi\r\n" + entry, 0, 2,
+        {"no empty line",
+         sep + "\r\nBob (14:05:09 07/12/2007)\r\nhi\r\n" + entry,
+         0,
+         2,
          {{ReadProblem::MissingEmptyLine, 3}}},
-        {"line feeds alone", sep + "\nBob (14:05:09 07/12/2007)\nhi\n\n" + entry, 0, 2,
+        {"line feeds alone",
+         sep + "\nBob (14:05:09 07/12/2007)\nhi\n\n" + entry,
+         0,
+         2,
          {{ReadProblem::LineFeedAlone, 1}, {ReadProblem::LineFeedAlone, 4}}},
-        {"UTF-8 in an ANSI file", entry + sep + "\r\nBob (14:05:09 07/12/2007)\r\n\xd0\x9f\xd1\x80\r\n\r\n", 0,
-         2, {{ReadProblem::Utf8InAnsiFile, 7}}},
-        {"ANSI in a UTF-8 file", "\xEF\xBB\xBF" + entry + sep + "\r\nBob (14:05:09 07/12/2007)\r\ncaf\xe9\r\n\r\n",
-         0, 2, {{ReadProblem::InvalidBytes, 7}}},
-        {"unknown designator", sep + "\r\nBob (2:05:09 XM 07/12/2007)\r\nhi\r\n\r\n", 0, 1,
+        {"UTF-8 in an ANSI file",
+         entry + sep + "\r\nBob (14:05:09 07/12/2007)\r\n\xd0\x9f\xd1\x80\r\n\r\n",
+         0,
+         2,
+         {{ReadProblem::Utf8InAnsiFile, 7}}},
+        {"ANSI in a UTF-8 file",
+         "\xEF\xBB\xBF" + entry + sep + "\r\nBob (14:05:09 07/12/2007)\r\ncaf\xe9\r\n\r\n",
+         0,
+         2,
+         {{ReadProblem::InvalidBytes, 7}}},
+        {"unknown designator",
+         sep + "\r\nBob (2:05:09 XM 07/12/2007)\r\nhi\r\n\r\n",
+         0,
+         1,
          {{ReadProblem::UnknownDesignator, 2}}},
-        {"too long", entry + sep + "\r\nBob (14:05:09 07/12/2007)\r\n" + longText + "\r\n\r\n" + entry,
-         8192, 3, {{ReadProblem::EntryTooLong, 5}}},
+        {"too long",
+         entry + sep + "\r\nBob (14:05:09 07/12/2007)\r\n" + longText + "\r\n\r\n" + entry,
+         8192,
+         3,
+         {{ReadProblem::EntryTooLong, 5}}},
     };
     for (const Case& c : cases) {
         for (const std::size_t piece : {std::size_t{3}, std::size_t{1} << 20}) {
@@ -202,18 +237,24 @@ TEST(TextMatcher, FindsTextIgnoringCaseInEveryScriptAndEncoding) {
     };
     for (const EntryEncoding encoding : {EntryEncoding::Ansi, EntryEncoding::Utf8}) {
         std::string file = encoding == EntryEncoding::Utf8 ? std::string(Utf8ByteOrderMark) : "";
-        for (const THistoryRec& rec : messages) file += FormatHistoryEntry(rec, platform::UserTimeFormat(), encoding);
+        for (const THistoryRec& rec : messages)
+            file += FormatHistoryEntry(rec, platform::UserTimeFormat(), encoding);
         for (const Case& c : cases) {
-            SCOPED_TRACE(platform::WideToUtf8(c.query) + (encoding == EntryEncoding::Utf8 ? " UTF-8" : " ANSI"));
+            SCOPED_TRACE(platform::WideToUtf8(c.query) +
+                         (encoding == EntryEncoding::Utf8 ? " UTF-8" : " ANSI"));
             const TextMatcher matcher({c.query, c.matchCase});
             for (const bool skipping : {false, true}) {
                 ReaderOptions options = DefaultReaderOptions();
-                if (skipping) options.candidatesFor = [&](unsigned page) { return matcher.CandidatesFor(page); };
+                if (skipping)
+                    options.candidatesFor = [&](unsigned page) {
+                        return matcher.CandidatesFor(page);
+                    };
                 std::vector<std::size_t> hits;
                 for (const HistoryEntry& entry : ReadAll(file, options, 5).entries) {
                     if (matcher.Matches(entry)) hits.push_back(entry.line / 4);
                 }
-                EXPECT_EQ(hits, encoding == EntryEncoding::Utf8 ? c.utf8Hits : c.ansiHits) << skipping;
+                EXPECT_EQ(hits, encoding == EntryEncoding::Utf8 ? c.utf8Hits : c.ansiHits)
+                    << skipping;
             }
         }
     }
