@@ -1,36 +1,52 @@
 #include "tools/history/jsonl_printer.h"
 
+#include <array>
+#include <cstdio>
+
 namespace quillet::history_tool {
 
-JsonLinesPrinter::JsonLinesPrinter(std::ostream& out)
-    : out_(out),
-      object_({{"path", ""},
-               {"line", 0u},
-               {"direction", ""},
-               {"name", ""},
-               {"time", ""},
-               {"text", ""}}),
-      serializer_(nlohmann::detail::output_adapter<char>(line_), ' ',
-                  nlohmann::json::error_handler_t::replace) {
-    const auto string = [&](const char* key) { return &object_[key].get_ref<std::string&>(); };
-    path_ = string("path");
-    line_number_ = &object_["line"];
-    direction_ = string("direction");
-    name_ = string("name");
-    time_ = string("time");
-    text_ = string("text");
+void AppendJsonString(std::string& out, std::string_view text) {
+    out += '"';
+    std::size_t plain = 0;  // the start of the run of bytes that need no escape
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c != '"' && c != '\\') continue;
+        out.append(text, plain, i - plain);
+        plain = i + 1;
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\b': out += "\\b"; break;
+            case '\f': out += "\\f"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default: {
+                std::array<char, 8> escape{};
+                std::snprintf(escape.data(), escape.size(), "\\u%04x", c);
+                out += escape.data();
+            }
+        }
+    }
+    out.append(text, plain, text.size() - plain);
+    out += '"';
 }
 
 void JsonLinesPrinter::Entry(const HistoryFile& file, const HistoryEntry& entry) {
-    *path_ = file.shown;
-    *line_number_ = entry.line;
-    *direction_ = DirectionName(entry.direction);
-    *name_ = Utf8(entry.name);
-    *time_ = IsoTime(entry.time);
-    *text_ = Utf8(entry.text);
     line_.clear();
-    serializer_.dump(object_, false, false, 0);
-    line_ += '\n';
+    line_ += "{\"path\":";
+    AppendJsonString(line_, file.shown);
+    line_ += ",\"line\":";
+    line_ += std::to_string(entry.line);
+    line_ += ",\"direction\":\"";
+    line_ += DirectionName(entry.direction);
+    line_ += "\",\"name\":";
+    AppendJsonString(line_, Utf8(entry.name));
+    line_ += ",\"time\":\"";
+    line_ += IsoTime(entry.time);
+    line_ += "\",\"text\":";
+    AppendJsonString(line_, Utf8(entry.text));
+    line_ += "}\n";
     out_.write(line_.data(), static_cast<std::streamsize>(line_.size()));
 }
 

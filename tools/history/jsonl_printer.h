@@ -5,31 +5,27 @@
 // time as the file writes it, with no zone.
 #pragma once
 
-#include <nlohmann/json.hpp>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "tools/history/printer.h"
 
 namespace quillet::history_tool {
 
+// Appends `text` (UTF-8) to `out` as a JSON string, escaped as nlohmann::json escapes it:
+// quotes, backslashes and control characters, nothing else. An export writes millions of
+// entries, and the library's serializer cost more than the reading of them.
+void AppendJsonString(std::string& out, std::string_view text);
+
 class JsonLinesPrinter : public EntryPrinter {
 public:
-    explicit JsonLinesPrinter(std::ostream& out);
+    explicit JsonLinesPrinter(std::ostream& out) : out_(out) {}
     void Entry(const HistoryFile& file, const HistoryEntry& entry) override;
 
 private:
     std::ostream& out_;
-    // One object and one line, their values replaced for each entry: an export writes millions.
-    nlohmann::ordered_json object_;
-    std::string* path_;
-    nlohmann::ordered_json* line_number_;
-    std::string* direction_;
-    std::string* name_;
-    std::string* time_;
-    std::string* text_;
-    std::string line_;
-    nlohmann::detail::serializer<nlohmann::ordered_json> serializer_;
+    std::string line_;  // reused for every entry
 };
 
 }  // namespace quillet::history_tool
