@@ -311,6 +311,7 @@ private:
             source_(buffer_.get() + length_, std::min(options_.pieceSize, capacity_ - length_));
         length_ += got;
         if (got == 0) eof_ = true;
+        if (got != 0 && options_.onRead) options_.onRead(got);
         return got != 0;
     }
 

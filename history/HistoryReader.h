@@ -83,6 +83,9 @@ struct ReaderOptions {
     std::size_t maxEntryBytes = 16u << 20;
     // Bytes read from the file at a time.
     std::size_t pieceSize = 1u << 20;
+    // Told the size of every piece read, for a progress display: one call to Next may read a
+    // whole file when a candidate search passes over its entries.
+    std::function<void(std::size_t bytes)> onRead;
     // When set, it is asked once the file's code page is known (65001 for UTF-8); then only
     // entries that hold a candidate are decoded and returned, and the others are passed over
     // (what they hold is not checked).

@@ -11,20 +11,10 @@ namespace quillet::history_tool {
 namespace {
 
 // A reader of the file that tells `progress` of every piece it reads. The file is opened with
-// read, write and delete sharing (platform::FileReader), so the messenger may go on writing.
+// read, write and delete sharing, so the messenger may go on writing.
 HistoryReader OpenReader(const HistoryFile& file, ReaderOptions options, Progress& progress) {
-    auto source = std::make_shared<platform::FileReader>(file.path);
-    // A small file needs no piece of full size, as HistoryReader::OpenFile sizes it.
-    constexpr std::uint64_t kSmallestPiece = 64 * 1024;
-    options.pieceSize = static_cast<std::size_t>(
-        std::min<std::uint64_t>(options.pieceSize, std::max(kSmallestPiece, source->Size() + 1)));
-    return HistoryReader(
-        [source, &progress](char* buffer, std::size_t size) {
-            const std::size_t read = source->Read(buffer, size);
-            progress.AddBytes(read);
-            return read;
-        },
-        std::move(options));
+    options.onRead = [&progress](std::size_t bytes) { progress.AddBytes(bytes); };
+    return HistoryReader::OpenFile(file.path, std::move(options));
 }
 
 // Reads one file, handing what it holds to the visitor. When the visitor's output shows on the
