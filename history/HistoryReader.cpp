@@ -320,7 +320,7 @@ private:
     void Grow() {
         const std::size_t capacity = std::max(capacity_ * 2, capacity_ + options_.pieceSize);
         auto larger = std::make_unique_for_overwrite<char[]>(capacity);
-        std::memcpy(larger.get(), buffer_.get(), length_);
+        if (length_ != 0) std::memcpy(larger.get(), buffer_.get(), length_);
         buffer_ = std::move(larger);
         capacity_ = capacity;
     }
