@@ -39,15 +39,7 @@ struct Read {
 Read ReadAll(const std::string& bytes, std::size_t piece, ReaderOptions options) {
     options.pieceSize = piece;
     options.maxEntryBytes = 8192;
-    std::size_t position = 0;
-    HistoryReader reader(
-        [&](char* buffer, std::size_t size) {
-            const std::size_t count = std::min(size, bytes.size() - position);
-            std::memcpy(buffer, bytes.data() + position, count);
-            position += count;
-            return count;
-        },
-        std::move(options));
+    HistoryReader reader = HistoryReader::FromBytes(bytes, std::move(options));
     Read read;
     HistoryEntry entry;
     while (reader.Next(entry)) read.entries.push_back(entry);

@@ -645,6 +645,17 @@ HistoryReader HistoryReader::OpenFile(const std::string& path, ReaderOptions opt
         std::move(options));
 }
 
+HistoryReader HistoryReader::FromBytes(std::string_view bytes, ReaderOptions options) {
+    return HistoryReader(
+        [bytes](char* buffer, std::size_t size) mutable {
+            const std::size_t count = std::min(size, bytes.size());
+            std::memcpy(buffer, bytes.data(), count);
+            bytes.remove_prefix(count);
+            return count;
+        },
+        std::move(options));
+}
+
 bool HistoryReader::Next(HistoryEntry& entry) {
     return impl_->Next(entry);
 }

@@ -110,6 +110,10 @@ public:
     // platform::SystemError when the file cannot be opened.
     static HistoryReader OpenFile(const std::string& path, ReaderOptions options);
 
+    // A reader of bytes in memory (a history file read already, or made for a test), handed over
+    // a piece at a time as a file's would be.
+    static HistoryReader FromBytes(std::string_view bytes, ReaderOptions options);
+
     // The next entry into `entry`; false at the end of the file. Throws platform::SystemError
     // when a read fails.
     bool Next(HistoryEntry& entry);

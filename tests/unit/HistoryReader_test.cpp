@@ -27,15 +27,7 @@ struct ReadResult {
 // Reads `bytes` as a history file, handed over `piece` bytes at a time.
 ReadResult ReadAll(const std::string& bytes, ReaderOptions options, std::size_t piece = 1 << 20) {
     options.pieceSize = piece;
-    std::size_t position = 0;
-    HistoryReader reader(
-        [&](char* buffer, std::size_t size) {
-            const std::size_t count = std::min(size, bytes.size() - position);
-            std::memcpy(buffer, bytes.data() + position, count);
-            position += count;
-            return count;
-        },
-        std::move(options));
+    HistoryReader reader = HistoryReader::FromBytes(bytes, std::move(options));
     ReadResult result;
     HistoryEntry entry;
     while (reader.Next(entry)) result.entries.push_back(entry);

@@ -19,64 +19,48 @@ constexpr std::size_t PieceBytes = 256u << 10;
 // Windows path can hold.
 constexpr std::size_t MaxPageStem = 80;
 
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 // `text` in UTF-8 as HTML character data, good as well inside a double-quoted attribute: "&",
 // "<", ">", '"' and "'" as references, CR LF and a lone CR as LF, and what is not a character
 // to show (controls but tab and LF, an unpaired surrogate) as U+FFFD.
 void AppendHtml(std::string& out, std::u16string_view text) {
-    constexpr char32_t Replacement = 0xFFFD;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
+    constexpr std::string_view Replacement = "\xEF\xBF\xBD";  // U+FFFD
+    // The conversion already makes an unpaired surrogate U+FFFD; the rest is done on its bytes.
+    const std::string utf8 = platform::WideToUtf8(text);
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
         switch (c) {
-            case u'&':
+            case '&':
                 out += "&amp;";
                 continue;
-            case u'<':
+            case '<':
                 out += "&lt;";
                 continue;
-            case u'>':
+            case '>':
                 out += "&gt;";
                 continue;
-            case u'"':
+            case '"':
                 out += "&quot;";
                 continue;
-            case u'\'':
+            case '\'':
                 out += "&#39;";
                 continue;
-            case u'\r':
-                if (i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+            case '\r':
+                if (i + 1 < utf8.size() && utf8[i + 1] == '\n') ++i;
                 out += '\n';
                 continue;
             default:
                 break;
         }
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = Replacement;
-        } else if ((c < 0x20 && c != u'\t' && c != u'\n') || (c >= 0x7F && c <= 0x9F)) {
-            c = Replacement;
+        const bool control = (c < 0x20 && c != '\t' && c != '\n') || c == 0x7F;
+        // U+0080 to U+009F, the C1 controls, are C2 80 to C2 9F.
+        const bool c1Control =
+            c == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) <= 0x9F;
+        if (c1Control) ++i;
+        if (control || c1Control) {
+            out += Replacement;
+        } else {
+            out += static_cast<char>(c);
         }
-        AppendUtf8(out, c);
     }
 }
 
