@@ -17,6 +17,12 @@ EntryEncoding EncodingOfFile(std::string_view head, EntryEncoding forNewFiles) {
                                                                          : EntryEncoding::Ansi;
 }
 
+bool IsDoubleByteCodePage(unsigned codePage) {
+    // A lead byte and a trail byte that each of those code pages joins into one character.
+    return platform::CodePageToWide(codePage, "\x81\x40").size() == 1 ||
+           platform::CodePageToWide(codePage, "\xB0\xA1").size() == 1;
+}
+
 std::string EncodeText(std::u16string_view text, EntryEncoding encoding) {
     return encoding == EntryEncoding::Utf8 ? platform::WideToUtf8(text)
                                            : platform::WideToAnsi(text);

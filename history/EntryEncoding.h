@@ -24,6 +24,10 @@ EntryEncoding EncodingForNewFiles(std::string_view settingValue);
 // when it is new or empty).
 EntryEncoding EncodingOfFile(std::string_view head, EntryEncoding forNewFiles);
 
+// True for a code page of double-byte characters (932, 936, 949, 950), false for single-byte
+// ones and UTF-8.
+bool IsDoubleByteCodePage(unsigned codePage);
+
 // `text` in `encoding`: characters the ANSI code page lacks become its substitute or "?"; in
 // UTF-8, an unpaired surrogate becomes U+FFFD.
 std::string EncodeText(std::u16string_view text, EntryEncoding encoding);

@@ -206,13 +206,6 @@ std::optional<NameLine> ParseNameLine(std::string_view line) {
     return parsed;
 }
 
-// True for a code page of double-byte characters (932, 936, 949, 950): in those, many pairs of
-// characters are also valid UTF-8, which therefore cannot be told from their own text.
-bool IsDoubleByte(unsigned codePage) {
-    return platform::CodePageToWide(codePage, "\x81\x40").size() == 1 ||
-           platform::CodePageToWide(codePage, "\xB0\xA1").size() == 1;
-}
-
 bool HasHighBytes(std::string_view bytes) {
     return std::any_of(bytes.begin(), bytes.end(),
                        [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
@@ -426,7 +419,9 @@ private:
         const bool utf8 = Bytes().substr(0, Utf8ByteOrderMark.size()) == Utf8ByteOrderMark;
         encoding_ = utf8 ? EntryEncoding::Utf8 : EntryEncoding::Ansi;
         codePage_ = utf8 ? kUtf8CodePage : options_.codePage;
-        lookForUtf8_ = !utf8 && !IsDoubleByte(codePage_);
+        // In a double-byte code page many character pairs are valid UTF-8 too, so UTF-8 cannot be
+        // told from its own text there.
+        lookForUtf8_ = !utf8 && !IsDoubleByteCodePage(codePage_);
         if (options_.candidatesFor) candidates_ = options_.candidatesFor(codePage_);
         const std::uint64_t begin = utf8 ? Utf8ByteOrderMark.size() : 0;
         firstLine_ = begin;

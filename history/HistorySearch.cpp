@@ -64,17 +64,6 @@ std::vector<std::string> SingleByteAlternatives(unsigned codePage, const std::u1
     return alternatives;
 }
 
-bool IsSingleByte(unsigned codePage) {
-    if (codePage == kUtf8CodePage) return false;
-    for (int byte = 0x80; byte < 256; ++byte) {
-        if (platform::CodePageToWide(codePage, std::string(1, static_cast<char>(byte))).size() != 1)
-            return false;
-        if (!platform::ValidInCodePage(codePage, std::string(1, static_cast<char>(byte))))
-            return false;
-    }
-    return true;
-}
-
 // How often a byte turns up in history text, roughly: the anchor of a search is the query's
 // character whose bytes are rarest, so that few places need a closer look.
 int ByteFrequency(unsigned char byte) {
@@ -243,7 +232,7 @@ CandidateSearch TextMatcher::CandidatesFor(unsigned codePage) const {
 
 CandidateSearch TextMatcher::MakeCandidates(unsigned codePage) const {
     if (query_.text.empty()) return {};
-    const bool singleByte = IsSingleByte(codePage);
+    const bool singleByte = codePage != kUtf8CodePage && !IsDoubleByteCodePage(codePage);
     std::vector<std::vector<std::string>> alternatives;
     for (const std::u16string& character : Characters(query_.text)) {
         std::vector<std::string> options;
