@@ -56,6 +56,11 @@ bool NamesMissingFolder(const SystemError& error);
 // (ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION). Never natively: Linux has no sharing modes.
 bool NamesSharingViolation(const SystemError& error);
 
+// How long a file another program holds for a moment (a virus scanner, an indexer, a backup) is
+// waited for in all, in milliseconds, and the first wait; each later wait is longer.
+inline constexpr unsigned kHeldFilePatienceMs = 200;
+inline constexpr unsigned kHeldFileFirstPauseMs = 10;
+
 // Waits `milliseconds` (Sleep).
 void Pause(unsigned milliseconds);
 
