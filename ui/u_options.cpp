@@ -22,7 +22,6 @@ using platform::ControlKind;
 using platform::ControlSpec;
 
 constexpr const char* ErrorCaption = "Error - Quillet";
-constexpr const char* ExcludeFileName = "Exclude.ini";
 
 constexpr const char* LegalNotice =
     "Copyright (c) Ostrel software. Provided as is, without warranty.";
@@ -306,7 +305,7 @@ void TfOptions::FormShow() {
     }
     cbFolder1Change();
     LoadListFile(AliasesFileName(PluginPath), "Memo1");
-    LoadListFile(LibraryFolder() + ExcludeFileName, "mExclude");
+    LoadListFile(ExcludeFileName(PluginPath), "mExclude");
     form_->AddItem("lbLangs", "English");
     std::vector<std::string> languages;
     FindFiles(LanguagesFolder(), "*.ini", languages);
@@ -415,7 +414,7 @@ void TfOptions::bResetClick() {
 void TfOptions::bSaveClick() {
     if (!SaveSettings()) return;
     if (!SaveListFile(AliasesFileName(PluginPath), "Memo1")) return;
-    if (!SaveListFile(LibraryFolder() + ExcludeFileName, "mExclude")) return;
+    if (!SaveListFile(ExcludeFileName(PluginPath), "mExclude")) return;
     form_->Close();
 }
 
