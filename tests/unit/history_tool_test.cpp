@@ -328,12 +328,14 @@ TEST_F(HistoryToolTest, ConvertTurnsAnsiFilesIntoUtf8) {
                                  "ICQ\\777\\400.TXT", "Jabber\\me\\bob.TXT"};
     const std::string before[] = {ascii, cyrillic, "", mixed, utf8};
     const std::string converted[] = {mark + ascii, cyrillicAfter, "", mixed, utf8};
-    const auto lines = [&](const std::string& done, const std::string& totals) {
-        const auto sizes = [](const std::string& a, const std::string& b) {
-            return std::to_string(a.size()) + " -> " + std::to_string(b.size()) + " bytes\n";
+    const auto lines = [&](const std::string& done, const std::string& totals, bool kept) {
+        const auto sizes = [kept](const std::string& a, const std::string& b, const char* file) {
+            return std::to_string(a.size()) + " -> " + std::to_string(b.size()) + " bytes" +
+                   (kept ? ", the ANSI file kept as ICQ/777/" + std::string(file) + ".ansi" : "") +
+                   "\n";
         };
-        return "ICQ/777/100.TXT: " + done + sizes(ascii, mark + ascii) +      //
-               "ICQ/777/200.TXT: " + done + sizes(cyrillic, cyrillicAfter) +  //
+        return "ICQ/777/100.TXT: " + done + sizes(ascii, mark + ascii, "100.TXT") +
+               "ICQ/777/200.TXT: " + done + sizes(cyrillic, cyrillicAfter, "200.TXT") +
                "ICQ/777/400.TXT: left alone: " + DescribeLeftAlone(mixedAlone, 1251) + "\n" +
                totals + " 1 already UTF-8, 1 empty, 1 left alone\n";
     };
@@ -346,10 +348,10 @@ TEST_F(HistoryToolTest, ConvertTurnsAnsiFilesIntoUtf8) {
         std::string out;
     };
     const Case cases[] = {
-        {"convert", 1251, false, false, 1, lines("converted, ", "2 converted,")},
+        {"convert", 1251, false, false, 1, lines("converted, ", "2 converted,", false)},
         {"dry run", 1251, true, false, 1,
-         lines("would be converted, ", "dry run, nothing written: 2 would be converted,")},
-        {"keep backup", 1251, false, true, 1, lines("converted, ", "2 converted,")},
+         lines("would be converted, ", "dry run, nothing written: 2 would be converted,", false)},
+        {"keep backup", 1251, false, true, 1, lines("converted, ", "2 converted,", true)},
         {"EBCDIC", 500, false, false, 2, ""},
     };
     for (const Case& c : cases) {

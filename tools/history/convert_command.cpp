@@ -42,14 +42,18 @@ void Count(const FileConversion& conversion, Totals& totals) {
     }
 }
 
-// "PATH: what", for an ANSI file of the survey.
-void PrintFile(std::ostream& out, const HistoryFile& file, const FileConversion& conversion,
+// "PATH: what", for an ANSI file of the survey below `root`.
+void PrintFile(std::ostream& out, const std::string& root, const FileConversion& conversion,
                unsigned codePage, bool dryRun) {
-    out << file.shown << ": ";
+    out << NamedFile(conversion.path, root).shown << ": ";
     switch (conversion.outcome) {
         case ConversionOutcome::Converted:
             out << (dryRun ? "would be converted, " : "converted, ") << conversion.bytesBefore
                 << " -> " << conversion.bytesAfter << " bytes";
+            // Asked for, or kept because the messenger wrote to the file after its conversion.
+            if (!conversion.keptAs.empty()) {
+                out << ", the ANSI file kept as " << NamedFile(conversion.keptAs, root).shown;
+            }
             break;
         // The file changed since the survey: the messenger began it anew.
         case ConversionOutcome::AlreadyUtf8:
@@ -111,8 +115,7 @@ int RunConvert(const CommonOptions& common, const ConversionOptions& options,
         const FileConversion conversion = ConvertHistoryFile(path, each);
         Count(conversion, totals);
         if (streams.outputOnTerminal) progress.Clear();
-        PrintFile(streams.out, NamedFile(path, location->root), conversion, codePage,
-                  options.dryRun);
+        PrintFile(streams.out, location->root, conversion, codePage, options.dryRun);
         progress.FileDone();
     }
     progress.Clear();
