@@ -1,9 +1,11 @@
-// Writes a tree of history files as the plug-in writes them, for the search benchmark:
-//   make-history-tree FOLDER MEGABYTES FILES [WORD]
+// Writes a tree of history files as the plug-in writes them, for the search and conversion
+// benchmarks:
+//   make-history-tree [--all-ansi] FOLDER MEGABYTES FILES [WORD]
 // FILES files below FOLDER/ICQ/777/ (every other one in UTF-8 with Cyrillic and emoji, the rest
-// in code page 1252), MEGABYTES in all, entries of one to four lines of text; one entry in a
-// thousand holds WORD (default "zanzibar") in some letter case. Prints the number of entries
-// and of those that hold the word. The same arguments give the same bytes.
+// in code page 1252; with --all-ansi, every one in code page 1252), MEGABYTES in all, entries of
+// one to four lines of text; one entry in a thousand holds WORD (default "zanzibar") in some
+// letter case. Prints the number of entries and of those that hold the word. The same arguments
+// give the same bytes.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -46,21 +48,25 @@ std::u16string Sentence(std::mt19937& random, bool cyrillic) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 4) {
-        std::fprintf(stderr, "usage: make-history-tree FOLDER MEGABYTES FILES [WORD]\n");
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    const bool allAnsi = !arguments.empty() && arguments.front() == "--all-ansi";
+    if (allAnsi) arguments.erase(arguments.begin());
+    if (arguments.size() < 3) {
+        std::fprintf(stderr,
+                     "usage: make-history-tree [--all-ansi] FOLDER MEGABYTES FILES [WORD]\n");
         return 2;
     }
-    const std::filesystem::path folder = std::filesystem::path(argv[1]) / "ICQ" / "777";
-    const std::uint64_t total = std::strtoull(argv[2], nullptr, 10) << 20;
-    const unsigned files = static_cast<unsigned>(std::strtoul(argv[3], nullptr, 10));
-    const std::string word = argc > 4 ? argv[4] : "zanzibar";
+    const std::filesystem::path folder = std::filesystem::path(arguments[0]) / "ICQ" / "777";
+    const std::uint64_t total = std::strtoull(arguments[1].c_str(), nullptr, 10) << 20;
+    const unsigned files = static_cast<unsigned>(std::strtoul(arguments[2].c_str(), nullptr, 10));
+    const std::string word = arguments.size() > 3 ? arguments[3] : "zanzibar";
     const std::u16string wideWord(word.begin(), word.end());
     std::filesystem::create_directories(folder);
     const platform::TimeFormat format{true, false, false, ":", "", ""};
     std::mt19937 random(12345);
     std::uint64_t entries = 0, withWord = 0;
     for (unsigned file = 0; file < files; ++file) {
-        const bool utf8 = file % 2 == 1;
+        const bool utf8 = !allAnsi && file % 2 == 1;
         const EntryEncoding encoding = utf8 ? EntryEncoding::Utf8 : EntryEncoding::Ansi;
         std::ofstream out(folder / (std::to_string(100000 + file) + ".TXT"), std::ios::binary);
         std::string bytes = utf8 ? std::string(Utf8ByteOrderMark) : "";

@@ -4,7 +4,9 @@
 # (RATIO lines) and time per message as alias rules and exclusion entries grow (SCALE lines).
 # Then searches a tree of history files with quillet-history against ripgrep and grep, exports
 # it to JSON Lines, and reads one 4 GB file for its peak memory (SEARCH, EXPORT, MEMORY lines).
-#   scripts/bench.sh [native|wine|search]   (all three when no argument is given)
+# Then converts a tree of ANSI history files to UTF-8 with quillet-history against iconv
+# (CONVERT line).
+#   scripts/bench.sh [native|wine|search|convert]   (all four when no argument is given)
 # Build folders: $QUILLET_BENCH_BUILD (default build/bench)/native and .../win32.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -80,4 +82,45 @@ if [[ "$which" == all || "$which" == search ]]; then
   else
     echo "SEARCH under Wine: not run (this machine cannot run 32-bit programs)"
   fi
+fi
+
+# The conversion: 1 000 history files, 1 GB in all, every one in code page 1252 (ASCII words with
+# "café" and "naïve" among them), turned into UTF-8 by quillet-history and by iconv, one file
+# after the other, each written beside and moved over its file. Each runs three times, every
+# time on a fresh copy of the tree (the copy is not timed), and its best time counts; both run
+# in this one run, one after the other.
+if [[ "$which" == all || "$which" == convert ]]; then
+  command -v iconv >/dev/null || { echo "CONVERT: not run (no iconv on this system)"; exit 1; }
+  cmake --preset native -B "$root/native" -DQUILLET_BUILD_BENCHMARKS=ON >/dev/null
+  cmake --build "$root/native" -j2 --target quillet-history make-history-tree
+  ansi="$root/ansi-tree" copy="$root/convert-copy"
+  [[ -d "$ansi/ICQ" ]] || "$root/native/bench/make-history-tree" --all-ansi "$ansi" 1024 1000 >/dev/null
+  bytes=$(du -sbL "$ansi" | cut -f1)
+  best_on_copy() {  # the best of three wall-clock times of a command run on a fresh $copy
+    local best=
+    for _ in 1 2 3; do
+      local t
+      rm -rf "$copy" && cp -r "$ansi" "$copy" && sync
+      /usr/bin/time -o "$root/time.out" -f %e "$@" >"$root/convert.out" 2>/dev/null || true
+      t=$(tail -1 "$root/time.out")
+      [[ -z "$best" ]] || awk -v a="$t" -v b="$best" 'BEGIN{exit !(a<b)}' && best=$t
+    done
+    echo "$best"
+  }
+  q=$(best_on_copy "$root/native/quillet-history" --root "$copy" convert --code-page 1252 --quiet)
+  totals=$(tail -1 "$root/convert.out")
+  # The same bytes as iconv's after the mark: the comparison is fair only when the output is.
+  first=ICQ/777/100000.TXT
+  if tail -c +4 "$copy/$first" | cmp -s - <(iconv -f CP1252 -t UTF-8 "$ansi/$first"); then
+    same="the same bytes as iconv's after the mark"
+  else
+    same="NOT the bytes iconv makes"
+  fi
+  i=$(best_on_copy find "$copy" -type f -name '*.TXT' -exec sh -c \
+    'for f; do iconv -f CP1252 -t UTF-8 "$f" >"$f.new" && mv "$f.new" "$f"; done' sh {} +)
+  rm -rf "$copy"
+  echo "== conversion of $((bytes / 1048576)) MB in 1000 ANSI files (code page 1252) to UTF-8 ($totals; $first: $same)"
+  awk -v q="$q" -v i="$i" -v b="$bytes" 'BEGIN {
+    printf "CONVERT quillet-history %.2f s, %.0f MB/s; iconv file by file %.2f s, %.0f MB/s; ratio to iconv %.2f (goal at most 1.5)\n",
+      q, b / 1048576 / q, i, b / 1048576 / i, q / i }'
 fi

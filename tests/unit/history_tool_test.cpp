@@ -11,6 +11,7 @@
 
 #include "history/EntryEncoding.h"
 #include "history/EntryFormat.h"
+#include "history/HistoryConversion.h"
 #include "platform/platform.h"
 #include "platform/probes.h"
 #include "test_support.h"
@@ -236,8 +237,8 @@ TEST_F(HistoryToolTest, RegexWalksALongLineOnce) {
     }
 }
 
-// As grep: 0 done or found, 1 nothing found (check: something noted), 2 an error, after the
-// other files have been read.
+// As grep: 0 done or found, 1 nothing found (check: something noted; convert: a file left
+// alone), 2 an error, after the other files have been read.
 TEST_F(HistoryToolTest, ExitStatusOfEveryCommand) {
     using Command = std::function<int(const CommonOptions&, ToolStreams&)>;
     const std::pair<const char*, Command> commands[] = {
@@ -250,21 +251,23 @@ TEST_F(HistoryToolTest, ExitStatusOfEveryCommand) {
          }},
         {"export", [](auto& c, auto& s) { return RunExport(c, {}, s); }},
         {"check", [](auto& c, auto& s) { return RunCheck(c, s); }},
+        // Last: it leaves the files in UTF-8 for the next situation.
+        {"convert", [](auto& c, auto& s) { return RunConvert(c, {}, s); }},
     };
     struct Situation {
         const char* name;
         std::function<platform::ObstaclePtr()> arrange;
-        int status[4];  // list, search, export, check
+        int status[5];  // list, search, export, check, convert
     };
     const Situation situations[] = {
-        {"clean", [] { return nullptr; }, {0, 0, 0, 0}},
+        {"clean", [] { return nullptr; }, {0, 0, 0, 0, 0}},
         {"text before the first entry",
          [&] {
              AddFile("ICQ\\777\\200.TXT", "junk\r\n" + Entry(EntryDirection::Received, u"Carl",
                                                              "10:00:00 10/12/2007", u"hi"));
              return nullptr;
          },
-         {0, 0, 0, 1}},
+         {0, 0, 0, 1, 0}},
         {"an unreadable file",
          [&] {
              AddFile("ICQ\\777\\300.TXT",
@@ -273,13 +276,13 @@ TEST_F(HistoryToolTest, ExitStatusOfEveryCommand) {
              if (!obstacle) ADD_FAILURE() << "cannot make a file unreadable here";
              return obstacle;
          },
-         {2, 2, 2, 2}},
+         {2, 2, 2, 2, 1}},
         {"a missing root",
          [&] {
              common.where.root = folder.path("missing");
              return nullptr;
          },
-         {2, 2, 2, 2}},
+         {2, 2, 2, 2, 2}},
     };
     for (const Situation& situation : situations) {
         const platform::ObstaclePtr obstacle = situation.arrange();
@@ -296,6 +299,80 @@ TEST_F(HistoryToolTest, ExitStatusOfEveryCommand) {
                 EXPECT_NE(outcome.err.find("no history folder"), std::string::npos) << name;
                 EXPECT_EQ(outcome.out, "") << name;
             }
+        }
+    }
+}
+
+// An ANSI file becomes the mark and the UTF-8 of the same text, byte for byte; a file of two
+// encodings, a UTF-8 file and an empty one keep their bytes, and a dry run or a code page that
+// would change ASCII keeps every file's.
+TEST_F(HistoryToolTest, ConvertTurnsAnsiFilesIntoUtf8) {
+    const std::u16string name = u"\u0411\u043e\u0431",
+                         text = u"\u041f\u0440\u0438\u0432\u0435\u0442!";
+    const auto in1251 = [](std::u16string_view t) {
+        return *platform::WideToCodePageExact(1251, t);
+    };
+    const auto entry = [](std::string_view who, std::string_view what) {
+        return EntryBytes(EntryDirection::Received, who, "10:00:00 08/12/2007", what);
+    };
+    const std::string ascii = *test::ReadBytes(folder.native("HISTORY\\ICQ\\777\\100.TXT"));
+    const std::string utf8 = *test::ReadBytes(folder.native("HISTORY\\Jabber\\me\\bob.TXT"));
+    const std::string cyrillic = entry(in1251(name), in1251(text));
+    const std::string mixed = cyrillic + entry(U8(name), U8(text));  // UTF-8 from line 6
+    const std::string mark(Utf8ByteOrderMark);
+    const std::string cyrillicAfter = mark + entry(U8(name), U8(text));
+    FileConversion mixedAlone;
+    mixedAlone.reason = LeftAloneReason::MixedEncodings;
+    mixedAlone.line = 6;
+    const std::string files[] = {"ICQ\\777\\100.TXT", "ICQ\\777\\200.TXT", "ICQ\\777\\300.TXT",
+                                 "ICQ\\777\\400.TXT", "Jabber\\me\\bob.TXT"};
+    const std::string before[] = {ascii, cyrillic, "", mixed, utf8};
+    const std::string converted[] = {mark + ascii, cyrillicAfter, "", mixed, utf8};
+    const auto lines = [&](const std::string& done, const std::string& totals, bool kept) {
+        const auto sizes = [kept](const std::string& a, const std::string& b, const char* file) {
+            return std::to_string(a.size()) + " -> " + std::to_string(b.size()) + " bytes" +
+                   (kept ? ", the ANSI file kept as ICQ/777/" + std::string(file) + ".ansi" : "") +
+                   "\n";
+        };
+        return "ICQ/777/100.TXT: " + done + sizes(ascii, mark + ascii, "100.TXT") +
+               "ICQ/777/200.TXT: " + done + sizes(cyrillic, cyrillicAfter, "200.TXT") +
+               "ICQ/777/400.TXT: left alone: " + DescribeLeftAlone(mixedAlone, 1251) + "\n" +
+               totals + " 1 already UTF-8, 1 empty, 1 left alone\n";
+    };
+    struct Case {
+        const char* name;
+        unsigned codePage;
+        bool dryRun;
+        bool keepBackup;
+        int status;
+        std::string out;
+    };
+    const Case cases[] = {
+        {"convert", 1251, false, false, 1, lines("converted, ", "2 converted,", false)},
+        {"dry run", 1251, true, false, 1,
+         lines("would be converted, ", "dry run, nothing written: 2 would be converted,", false)},
+        {"keep backup", 1251, false, true, 1, lines("converted, ", "2 converted,", true)},
+        {"EBCDIC", 500, false, false, 2, ""},
+    };
+    for (const Case& c : cases) {
+        for (std::size_t i = 0; i < std::size(files); ++i) AddFile(files[i], before[i]);
+        ConversionOptions options;
+        options.codePage = c.codePage;
+        options.dryRun = c.dryRun;
+        options.keepBackup = c.keepBackup;
+        const Outcome outcome = Run([&](ToolStreams& s) { return RunConvert(common, options, s); });
+        EXPECT_EQ(outcome.status, c.status) << c.name << outcome.err;
+        EXPECT_EQ(outcome.out, c.out) << c.name;
+        const bool writes = c.status != 2 && !c.dryRun;
+        for (std::size_t i = 0; i < std::size(files); ++i) {
+            const std::filesystem::path file = folder.native("HISTORY\\" + files[i]);
+            EXPECT_EQ(test::ReadBytes(file).value_or("none"), writes ? converted[i] : before[i])
+                << c.name << files[i];
+            const bool backup = c.keepBackup && converted[i] != before[i];
+            EXPECT_EQ(test::ReadBytes(file.string() + ".ansi").value_or("none"),
+                      backup ? before[i] : "none")
+                << c.name << files[i];
+            std::filesystem::remove(file.string() + ".ansi");
         }
     }
 }

@@ -15,6 +15,10 @@ struct LocatedHistory {
     std::size_t errors = 0;  // folders that could not be listed
 };
 
+// The history's location the options name, the root said on `streams.err` (unless quiet);
+// nullopt, said why, when the root folder does not exist.
+std::optional<HistoryLocation> LocateRoot(const CommonOptions& common, ToolStreams& streams);
+
 // The history files below the root the options name, the root said on `streams.err` (unless
 // quiet) and every folder that could not be listed named there; nullopt, said why, when the
 // root folder does not exist.

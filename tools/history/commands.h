@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "history/HistoryConversion.h"
 #include "tools/history/entry_filter.h"
 #include "tools/history/file_set.h"
 #include "tools/history/scan.h"
@@ -47,5 +48,11 @@ int RunExport(const CommonOptions& common, const ExportOptions& options, ToolStr
 // "check": what the reader noted in each file, as "PATH:LINE: what"; 0 when every file reads
 // cleanly, 1 when something was noted, 2 when a file could not be read.
 int RunCheck(const CommonOptions& common, ToolStreams& streams);
+
+// "convert": every ANSI history file turned into UTF-8 with `options` (its onProgress is the
+// command's own), a line per ANSI file saying what was done with it and a line of totals; 0 when
+// no file was left alone for a fault, 1 when one was or a folder could not be listed, 2 when
+// nothing could be done (no history folder, a code page that cannot be that of history files).
+int RunConvert(const CommonOptions& common, const ConversionOptions& options, ToolStreams& streams);
 
 }  // namespace quillet::history_tool

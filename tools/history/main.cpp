@@ -1,5 +1,5 @@
-// quillet-history: lists, searches, checks and exports the history files Quillet writes. The
-// command line is read here; each command is a function of commands.h.
+// quillet-history: lists, searches, checks, exports and converts the history files Quillet
+// writes. The command line is read here; each command is a function of commands.h.
 #include <CLI/CLI.hpp>
 #include <map>
 
@@ -23,6 +23,7 @@ struct CommandLine {
     std::string format = "jsonl";
     std::string output;
     std::vector<std::string> files;
+    quillet::ConversionOptions convert;
 };
 
 // A path of the command line in the platform's form; false (said why) when the ANSI code page
@@ -80,6 +81,16 @@ void AddCommands(CLI::App& app, CommandLine& line) {
     exporter->add_option("FILE", line.files, "history files to export (default: all)");
 
     app.add_subcommand("check", "what each history file holds that Quillet does not write");
+
+    CLI::App* convert = app.add_subcommand("convert", "every ANSI history file turned into UTF-8");
+    convert
+        ->add_option("--code-page", line.convert.codePage,
+                     "the code page of the ANSI files (default: the system's, " +
+                         std::to_string(platform::AnsiCodePage()) + ")")
+        ->check(CLI::Range(1u, 65535u));
+    convert->add_flag("--dry-run", line.convert.dryRun, "say what would be done; write nothing");
+    convert->add_flag("--keep-backup", line.convert.keepBackup,
+                      "keep each ANSI file beside its new one as NAME.ansi");
     app.require_subcommand(1);
 }
 
@@ -93,6 +104,7 @@ int Run(const CLI::App& app, CommandLine& line, tool::ToolStreams& streams) {
     const std::string command = app.get_subcommands().front()->get_name();
     if (command == "list") return tool::RunList(common, line.json, streams);
     if (command == "check") return tool::RunCheck(common, streams);
+    if (command == "convert") return tool::RunConvert(common, line.convert, streams);
     if (command == "search") {
         if (!ToDay(line.since, "--since", line.search.since, streams.err) ||
             !ToDay(line.until, "--until", line.search.until, streams.err)) {
@@ -120,7 +132,7 @@ int Run(const CLI::App& app, CommandLine& line, tool::ToolStreams& streams) {
 int main(int argc, char** argv) {
     tool::StandardOutput out(platform::StandardStream::Output);
     tool::StandardOutput err(platform::StandardStream::Error);
-    CLI::App app{"Lists, searches, checks and exports the history files Quillet writes.",
+    CLI::App app{"Lists, searches, checks, exports and converts the history files Quillet writes.",
                  "quillet-history"};
     CommandLine line;
     AddCommands(app, line);
