@@ -11,6 +11,7 @@
 #include "history/DateTime.h"
 #include "history/HistoryPreview.h"
 #include "platform/platform.h"
+#include "ui/BoxCaptions.h"
 #include "ui/LanguageSupport.h"
 
 namespace quillet {
@@ -21,7 +22,6 @@ using platform::Color;
 using platform::ControlKind;
 using platform::ControlSpec;
 
-constexpr const char* ErrorCaption = "Error - Quillet";
 constexpr const char* ExcludeFileName = "Exclude.ini";
 
 constexpr const char* LegalNotice =
@@ -176,21 +176,6 @@ const std::vector<ControlSpec> Layout = {
 };
 // clang-format on
 
-// Every line break (CR, LF or CR LF) made CR LF.
-std::string WithCrLf(std::string_view text) {
-    std::string result;
-    result.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' || text[i] == '\n') {
-            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-            result += "\r\n";
-        } else {
-            result += text[i];
-        }
-    }
-    return result;
-}
-
 // The Preview page's position among the tabs, which come in the order of their rows.
 int PreviewPage() {
     int index = 0;
@@ -200,25 +185,6 @@ int PreviewPage() {
         ++index;
     }
     return -1;
-}
-
-// A translated text with "%1" and "%2" filled in.
-std::string Filled(std::string_view text, std::string_view first, std::string_view second = {}) {
-    const std::string translated = TranslateAnsi(text);
-    std::string result;
-    for (std::size_t i = 0; i < translated.size(); ++i) {
-        const bool placeholder = translated[i] == '%' && i + 1 < translated.size();
-        if (placeholder && translated[i + 1] == '1') {
-            result += first;
-            ++i;
-        } else if (placeholder && translated[i + 1] == '2') {
-            result += second;
-            ++i;
-        } else {
-            result += translated[i];
-        }
-    }
-    return result;
 }
 
 std::string Quoted(std::string_view text) {
@@ -231,8 +197,8 @@ std::string Quoted(std::string_view text) {
 std::string PreviewNotes(const MessagePreview& preview, const MessageContext& context) {
     if (preview.excludedBy) {
         const std::size_t entry = *preview.excludedBy;
-        return Filled(NoteExcluded, std::to_string(entry + 1),
-                      Quoted(context.exclusions->list()[entry]));
+        return TranslateFilled(NoteExcluded, std::to_string(entry + 1),
+                               Quoted(context.exclusions->list()[entry]));
     }
     std::vector<std::string> notes;
     const HistoryPathSteps& steps = preview.steps;
@@ -240,8 +206,8 @@ std::string PreviewNotes(const MessagePreview& preview, const MessageContext& co
     for (const auto& [pass, changedBy] :
          {std::pair{"1", &steps.firstPassRules}, std::pair{"2", &steps.secondPassRules}}) {
         for (const std::size_t rule : *changedBy) {
-            notes.push_back(
-                Filled(NoteAliasRule, pass, Quoted(rules.from[rule] + "==" + rules.to[rule])));
+            notes.push_back(TranslateFilled(NoteAliasRule, pass,
+                                            Quoted(rules.from[rule] + "==" + rules.to[rule])));
         }
     }
     if (steps.cleaned != steps.secondPass) notes.push_back(TranslateAnsi(NoteCleaned));
@@ -250,8 +216,9 @@ std::string PreviewNotes(const MessagePreview& preview, const MessageContext& co
     if (preview.tooLong) notes.push_back(TranslateAnsi(NoteTooLong));
     if (preview.folderMissing) notes.push_back(TranslateAnsi(NoteFolderMissing));
     const bool utf8 = preview.encoding == EntryEncoding::Utf8;
-    notes.push_back(Filled(preview.fileHasEntries ? NoteKeepsEncoding : NoteNewFileEncoding,
-                           utf8 ? HistoryEncodingUtf8 : HistoryEncodingAnsi));
+    notes.push_back(
+        TranslateFilled(preview.fileHasEntries ? NoteKeepsEncoding : NoteNewFileEncoding,
+                        utf8 ? HistoryEncodingUtf8 : HistoryEncodingAnsi));
     std::string text;
     for (const std::string& note : notes) text += (text.empty() ? "" : NL) + note;
     return text;
@@ -283,6 +250,7 @@ std::vector<std::string> TranslatedTexts() {
     for (const ControlSpec& row : Layout) {
         if (HasTranslatedCaption(row.kind) && row.text[0] != '\0') texts.emplace_back(row.text);
     }
+    for (std::string& text : ListFileEditor::TranslatedTexts()) texts.push_back(std::move(text));
     return texts;
 }
 
@@ -305,8 +273,8 @@ void TfOptions::FormShow() {
         SetSettingControl(row, ReadSetting(row.key, row.shownDefault));
     }
     cbFolder1Change();
-    LoadListFile(AliasesFileName(PluginPath), "Memo1");
-    LoadListFile(LibraryFolder() + ExcludeFileName, "mExclude");
+    aliases_.Load(*form_, AliasesFileName(PluginPath));
+    exclude_.Load(*form_, LibraryFolder() + ExcludeFileName);
     form_->AddItem("lbLangs", "English");
     std::vector<std::string> languages;
     FindFiles(LanguagesFolder(), "*.ini", languages);
@@ -362,19 +330,6 @@ void TfOptions::SelectFolderItem(const std::string& stored) {
     form_->Select("cbFolder1", QuilletPathItem);
 }
 
-// A list file that exists but cannot be read is not shown, and its editor is disabled so that
-// "Save" does not replace the file with an empty text.
-void TfOptions::LoadListFile(const std::string& fileName, const std::string& editor) {
-    if (!platform::FileExists(fileName)) return;
-    const std::optional<std::string> content = platform::ReadWholeFile(fileName);
-    if (!content) {
-        form_->SetEnabled(editor, false);
-        ShowError("Cannot read file \"" + fileName + "\". It is left as it is.");
-        return;
-    }
-    form_->SetText(editor, WithCrLf(*content));
-}
-
 void TfOptions::FindFiles(std::string folder, std::string mask, std::vector<std::string>& names) {
     if (mask.empty()) mask = "*.*";
     if (folder.empty() || folder.back() != '\\') folder += '\\';
@@ -412,11 +367,17 @@ void TfOptions::bResetClick() {
 
 // ---- Closing -----------------------------------------------------------------------------------
 
+// A list file whose own change the user kept stays shown, with the dialog open, so that the
+// user sees it and may redo their change on it.
 void TfOptions::bSaveClick() {
     if (!SaveSettings()) return;
-    if (!SaveListFile(AliasesFileName(PluginPath), "Memo1")) return;
-    if (!SaveListFile(LibraryFolder() + ExcludeFileName, "mExclude")) return;
-    form_->Close();
+    bool keptFile = false;
+    for (ListFileEditor* list : {&aliases_, &exclude_}) {
+        const ListFileEditor::Saved saved = list->Save(*form_);
+        if (saved == ListFileEditor::Saved::Failed) return;
+        keptFile = keptFile || saved == ListFileEditor::Saved::KeptFile;
+    }
+    if (!keptFile) form_->Close();
 }
 
 bool TfOptions::SaveSettings() {
@@ -427,17 +388,6 @@ bool TfOptions::SaveSettings() {
             ShowError(error.what());
             return false;
         }
-    }
-    return true;
-}
-
-bool TfOptions::SaveListFile(const std::string& fileName, const std::string& editor) {
-    if (!form_->Enabled(editor)) return true;  // not loaded: the file stays as it is
-    try {
-        platform::WriteWholeFile(fileName, WithCrLf(form_->Text(editor)));
-    } catch (const platform::SystemError& error) {
-        ShowError("Cannot create file \"" + fileName + "\". " + error.reason());
-        return false;
     }
     return true;
 }
@@ -457,10 +407,8 @@ UnsavedOptions TfOptions::OptionsShown() const {
     for (const SettingRow& row : SettingsTable) {
         options.settings[static_cast<std::size_t>(row.setting)] = SettingControlValue(row);
     }
-    // An editor whose file could not be read is not saved: the file stays, and a message finds
-    // it as unreadable as the dialog did, that is without rules or entries.
-    if (form_->Enabled("Memo1")) options.aliasesText = form_->Text("Memo1");
-    if (form_->Enabled("mExclude")) options.excludeText = form_->Text("mExclude");
+    options.aliasesText = aliases_.TextAfterSaving(*form_);
+    options.excludeText = exclude_.TextAfterSaving(*form_);
     return options;
 }
 

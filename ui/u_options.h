@@ -14,6 +14,7 @@
 #include "config/u_IniSettings.h"
 #include "history/uHistorySave.h"
 #include "platform/dialog.h"
+#include "ui/ListFileEditor.h"
 
 namespace quillet {
 
@@ -93,12 +94,12 @@ private:
     THistoryRec SampleRecord() const;
     void UpdatePreview();
     void PreviewInputChange(const std::string& control);
-    void LoadListFile(const std::string& fileName, const std::string& editor);
     bool SaveSettings();
-    bool SaveListFile(const std::string& fileName, const std::string& editor);
     void ShowError(const std::string& text);
 
     std::unique_ptr<platform::Dialog> form_;
+    ListFileEditor aliases_{"Memo1"};
+    ListFileEditor exclude_{"mExclude"};
 };
 
 // Shows the options dialog modally and returns true when the user has closed it. Where the
