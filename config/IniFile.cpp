@@ -283,17 +283,6 @@ std::optional<Edit> PlanWrite(const Document& document, std::u16string_view sect
     return Edit{document.textEnd, 0, std::move(text)};
 }
 
-// Writes a file's old bytes again after a rewrite failed: one that fails part-way (a full disk)
-// leaves the file empty, and the old bytes, which fitted before, fit again. Where the rewrite
-// could not even open the file, neither can this, and the file is as it was.
-void PutBack(const std::string& fileName, const std::string& oldBytes) {
-    try {
-        platform::WriteWholeFile(fileName, oldBytes);
-    } catch (const platform::SystemError&) {
-        // Nothing more to try; the caller reports the failed write.
-    }
-}
-
 }  // namespace
 
 bool StartsWithUtf16Mark(std::string_view bytes) {
@@ -385,10 +374,10 @@ bool WriteIniStringW(const std::string& fileName, std::u16string_view section,
         return false;
     }
     if (!updated) return true;
+    // A failed replace leaves the file as it was.
     try {
         platform::WriteWholeFile(fileName, *updated);
     } catch (const platform::SystemError&) {
-        if (current) PutBack(fileName, *current);
         return false;
     }
     return true;

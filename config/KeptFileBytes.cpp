@@ -1,5 +1,7 @@
 #include "config/KeptFileBytes.h"
 
+#include <algorithm>
+
 namespace quillet {
 
 using Kind = platform::FileLook::Kind;
@@ -11,13 +13,36 @@ bool KeptFileBytes::StillHolds(const std::string& path, const platform::FileLook
            look.stamp.lastWrite < kept_->readAt - kRacyMargin;
 }
 
+std::optional<std::string> KeptFileBytes::ReadWithPatience(const std::string& path,
+                                                           const FileAccess& access) {
+    constexpr std::int64_t kTicksPerMillisecond = 10000;
+    const std::int64_t start = access.now();
+    for (unsigned attempt = 1;; ++attempt) {
+        std::optional<std::string> bytes = access.read(path);
+        const std::int64_t waited = (access.now() - start) / kTicksPerMillisecond;
+        if (bytes || waited >= platform::kHeldFilePatienceMs) return bytes;
+        access.pause(
+            std::min<unsigned>(platform::kHeldFileFirstPauseMs * attempt,
+                               platform::kHeldFilePatienceMs - static_cast<unsigned>(waited)));
+    }
+}
+
 const std::optional<std::string>& KeptFileBytes::Bytes(const std::string& path,
                                                        const FileAccess& access) {
     const std::int64_t now = access.now();
     const platform::FileLook look = access.look(path);
     if (StillHolds(path, look)) return kept_->bytes;
-    std::optional<std::string> bytes;
-    if (look.kind != Kind::Missing) bytes = access.read(path);
+    if (look.kind == Kind::Missing) {
+        kept_ = Read{path, look, now, std::nullopt};
+        return kept_->bytes;
+    }
+    std::optional<std::string> bytes = ReadWithPatience(path, access);
+    // The file is there: its last good bytes stand for it until it can be read again, and the
+    // next look reads it again.
+    if (!bytes && kept_ && kept_->path == path && kept_->bytes) {
+        kept_->look.kind = Kind::Unknown;
+        return kept_->bytes;
+    }
     kept_ = Read{path, look, now, std::move(bytes)};
     return kept_->bytes;
 }

@@ -21,6 +21,7 @@ struct FileAccess {
     platform::FileLook (*look)(const std::string& path) = platform::LookAtFile;
     std::optional<std::string> (*read)(const std::string& path) = platform::ReadWholeFile;
     std::int64_t (*now)() = platform::CurrentFileTime;
+    void (*pause)(unsigned milliseconds) = platform::Pause;
 };
 
 // How long before a read a file's last write must lie for the file to be taken as unchanged
@@ -29,9 +30,11 @@ inline constexpr std::int64_t kRacyMargin = 2 * 10000000;
 
 class KeptFileBytes {
 public:
-    // The bytes of `path` as ReadWholeFile gives them (nullopt for a missing or unreadable
-    // file). A file that cannot be looked at, or could not be read last time, is read; one the
-    // look finds missing is missing.
+    // The bytes of `path` as ReadWholeFile gives them; nullopt for a file the look finds missing.
+    // A file that cannot be looked at, or could not be read last time, is read. A file that is
+    // there but cannot be read (held by a backup program, caught in an editor's save) is tried
+    // again for up to platform::kHeldFilePatienceMs; after that the bytes last read from it are
+    // given, nullopt only when there are none.
     const std::optional<std::string>& Bytes(const std::string& path, const FileAccess& access = {});
 
 private:
@@ -42,6 +45,8 @@ private:
         std::optional<std::string> bytes;
     };
     bool StillHolds(const std::string& path, const platform::FileLook& look) const;
+    static std::optional<std::string> ReadWithPatience(const std::string& path,
+                                                       const FileAccess& access);
 
     std::optional<Read> kept_;
 };

@@ -14,8 +14,8 @@ constexpr std::string_view kRightTextWithoutSeparator = "  ";
 
 // The lines of a list file beside the library; none when it is missing or cannot be read (a
 // file another program holds open for writing counts as missing).
-std::vector<std::string> ReadListFile(const std::string& libraryPath, const char* name) {
-    const auto content = platform::ReadWholeFile(FolderOf(libraryPath) + name);
+std::vector<std::string> ReadListFile(const std::string& fileName) {
+    const auto content = platform::ReadWholeFile(fileName);
     return content ? SplitLines(*content) : std::vector<std::string>();
 }
 
@@ -75,6 +75,10 @@ std::string AliasesFileName(const std::string& libraryPath) {
     return FolderOf(libraryPath) + "aliases.ini";
 }
 
+std::string ExcludeFileName(const std::string& libraryPath) {
+    return FolderOf(libraryPath) + "Exclude.ini";
+}
+
 namespace {
 AliasRules LoadRulesIntoLists(const std::string& libraryPath) {
     AliasRules rules = ParseAliasRules(platform::ReadWholeFile(AliasesFileName(libraryPath)));
@@ -94,7 +98,7 @@ std::string ApplyAliases(const std::string& text) {
 
 void ReloadLists() {
     LoadAliases(PluginPath);
-    ExcludeList = ReadListFile(PluginPath, "Exclude.ini");
+    ExcludeList = ReadListFile(ExcludeFileName(PluginPath));
 }
 
 ExclusionIndex::ExclusionIndex(std::vector<std::string> list)

@@ -34,6 +34,9 @@ std::string ApplyAliases(const AliasRules& rules, const std::string& text,
 // The file "aliases.ini" beside the library at `libraryPath`.
 std::string AliasesFileName(const std::string& libraryPath);
 
+// The file "Exclude.ini" beside the library at `libraryPath`.
+std::string ExcludeFileName(const std::string& libraryPath);
+
 // Empties AliasFromList and AliasToList and refills them from "aliases.ini" in the folder of
 // `libraryPath`. A missing file, or one that cannot be read, leaves both lists empty.
 void LoadAliases(const std::string& libraryPath);

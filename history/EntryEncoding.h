@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,6 +28,22 @@ EntryEncoding EncodingOfFile(std::string_view head, EntryEncoding forNewFiles);
 // True for a code page of double-byte characters (932, 936, 949, 950), false for single-byte
 // ones and UTF-8.
 bool IsDoubleByteCodePage(unsigned codePage);
+
+// What makes bytes of a history file wrong for its encoding: bytes the code page does not define,
+// or, in a file of a single-byte ANSI code page, a line that is UTF-8 (a file of two encodings).
+struct EncodingFault {
+    bool utf8InAnsiFile = false;  // false: bytes the code page does not define
+    std::size_t lineBegin = 0;    // where the line that holds it begins, in `bytes`
+};
+
+// The first fault in `bytes` (whole lines of a file in `codePage`, 65001 for UTF-8); UTF-8 lines
+// are looked for only when `lookForUtf8` (a single-byte ANSI file). Lines of ASCII alone are never
+// at fault.
+std::optional<EncodingFault> FindEncodingFault(std::string_view bytes, unsigned codePage,
+                                               bool lookForUtf8);
+
+// True when some byte of `bytes` is not ASCII.
+bool HasHighBytes(std::string_view bytes);
 
 // `text` in `encoding`: characters the ANSI code page lacks become its substitute or "?"; in
 // UTF-8, an unpaired surrogate becomes U+FFFD.

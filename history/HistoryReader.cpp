@@ -206,11 +206,6 @@ std::optional<NameLine> ParseNameLine(std::string_view line) {
     return parsed;
 }
 
-bool HasHighBytes(std::string_view bytes) {
-    return std::any_of(bytes.begin(), bytes.end(),
-                       [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-}
-
 }  // namespace
 
 std::string_view DescribeReadProblem(ReadProblem problem) {
@@ -517,7 +512,7 @@ private:
         }
         if (!ApplyDesignator(parsed.designator, entry.time))
             note(ReadProblem::UnknownDesignator, nameSpan.begin);
-        if (HasHighBytes(bytes)) CheckBytes(bytes, note);
+        CheckBytes(bytes, note);
 
         std::string_view text = bytes.substr(nameSpan.next);
         if (cut) {
@@ -567,21 +562,9 @@ private:
     // first line of the entry that holds them.
     template <typename Note>
     void CheckBytes(std::string_view bytes, const Note& note) const {
-        const bool valid = platform::ValidInCodePage(codePage_, bytes);
-        if (valid && !lookForUtf8_) return;
-        for (std::size_t at = 0; at < bytes.size();) {
-            const LineSpan span = LineFrom(bytes, at, bytes.size());
-            const std::string_view content = bytes.substr(span.begin, span.next - span.begin);
-            at = span.next;
-            if (!valid && !platform::ValidInCodePage(codePage_, content)) {
-                note(ReadProblem::InvalidBytes, span.begin);
-                return;
-            }
-            if (lookForUtf8_ && HasHighBytes(content) &&
-                platform::ValidInCodePage(kUtf8CodePage, content)) {
-                note(ReadProblem::Utf8InAnsiFile, span.begin);
-                return;
-            }
+        if (const auto fault = FindEncodingFault(bytes, codePage_, lookForUtf8_)) {
+            note(fault->utf8InAnsiFile ? ReadProblem::Utf8InAnsiFile : ReadProblem::InvalidBytes,
+                 fault->lineBegin);
         }
     }
 

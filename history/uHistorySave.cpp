@@ -16,9 +16,8 @@
 namespace quillet {
 
 namespace {
-// How long a history file held by another program is waited for, and the first wait.
-constexpr std::chrono::milliseconds kPatience{200};
-constexpr std::chrono::milliseconds kFirstPause{10};
+constexpr std::chrono::milliseconds kPatience{platform::kHeldFilePatienceMs};
+constexpr std::chrono::milliseconds kFirstPause{platform::kHeldFileFirstPauseMs};
 
 constexpr std::string_view kInvalidFileNameChars = "/:*?\"<>|";
 

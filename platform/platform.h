@@ -56,6 +56,11 @@ bool NamesMissingFolder(const SystemError& error);
 // (ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION). Never natively: Linux has no sharing modes.
 bool NamesSharingViolation(const SystemError& error);
 
+// How long a file another program holds for a moment (a virus scanner, an indexer, a backup) is
+// waited for in all, in milliseconds, and the first wait; each later wait is longer.
+inline constexpr unsigned kHeldFilePatienceMs = 200;
+inline constexpr unsigned kHeldFileFirstPauseMs = 10;
+
 // Waits `milliseconds` (Sleep).
 void Pause(unsigned milliseconds);
 
@@ -198,10 +203,83 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 // The same for at most the first `count` bytes of the file.
 std::optional<std::string> ReadFileStart(const std::string& path, std::size_t count);
 
-// Creates or replaces a file with `bytes`; an existing file is written in place and keeps its
-// attributes (Windows refuses to replace a hidden or system file). Throws SystemError on any
-// failure; a write that fails part-way (a full disk) leaves the file empty, not cut.
+// Creates or replaces a file with `bytes` through a FileReplacement: at every moment, a crash or
+// a power cut included, the file's name holds all of its old bytes or all of the new ones, and a
+// failure leaves the old file as it was. Throws SystemError.
 void WriteWholeFile(const std::string& path, std::string_view bytes);
+
+// The one way a file's contents are replaced. The new bytes go to a new file beside it, named
+// NewNameOf(path), which is flushed to the disk and then put in the old one's place: under
+// Windows by ReplaceFileW, which keeps the file's attributes, creation time and security and
+// leaves the old contents under BackupNameOf(path); natively by rename, the old contents linked
+// to the backup name first, with the file and its folder flushed. A replace cut short by a crash
+// leaves these names behind; the next replace of the file, or FinishInterruptedReplace, puts
+// them right.
+// The steps of a replace, each a call to the system; tests put in their own to make one fail.
+struct ReplaceSteps {
+    // Creates (or empties) the new file for writing; returns its handle.
+    std::function<std::intptr_t(const std::string& path)> create;
+    std::function<void(std::intptr_t file, const std::string& path, std::string_view bytes)> write;
+    // Forces the file's bytes to the disk and closes it.
+    std::function<void(std::intptr_t file, const std::string& path)> flushAndClose;
+    // Closes the file after a failure (nothing thrown).
+    std::function<void(std::intptr_t file)> discard;
+    // Puts `fresh` in the place of the existing file `path`, its old contents under `backup`.
+    // A failure may leave `path` without a file and the old contents under `backup`.
+    std::function<void(const std::string& path, const std::string& fresh,
+                       const std::string& backup)>
+        swap;
+    std::function<void(const std::string& from, const std::string& to)> rename;
+    std::function<void(const std::string& path)> remove;
+    std::function<bool(const std::string& path)> exists;
+};
+
+// The steps as this system takes them.
+const ReplaceSteps& SystemReplaceSteps();
+
+class FileReplacement {
+public:
+    // Puts right what an interrupted replace of `path` left, then creates the new file (empty).
+    // Throws SystemError.
+    explicit FileReplacement(std::string path, const ReplaceSteps& steps = SystemReplaceSteps());
+    // Removes the new file when it was never put in place.
+    ~FileReplacement();
+    FileReplacement(const FileReplacement&) = delete;
+    FileReplacement& operator=(const FileReplacement&) = delete;
+
+    // Adds bytes to the new file. Throws SystemError.
+    void Write(std::string_view bytes);
+    // Flushes the new file and puts it in the old one's place. Afterwards the old contents, when
+    // there were any, lie under BackupNameOf(path) until the caller removes or keeps them; on a
+    // failure (SystemError) the old file is as it was. A file another program holds open
+    // without sharing deletion cannot be replaced.
+    void PutInPlace();
+
+private:
+    const ReplaceSteps& steps_;
+    std::string path_;
+    std::intptr_t file_;
+    bool open_ = true;
+    bool placed_ = false;
+};
+
+// The names a replace uses beside the file: never a history file's extension, so no reader takes
+// them for one.
+std::string NewNameOf(const std::string& path);
+std::string BackupNameOf(const std::string& path);
+
+// Puts right what a replace of `path` cut short by a crash left behind: when the file's name is
+// empty but its backup is there, the replace was stopped between its moves and is finished (the
+// new file was whole before they began) or, without a new file, the old one is put back; then the
+// leftovers go. Throws SystemError when a move fails.
+void FinishInterruptedReplace(const std::string& path,
+                              const ReplaceSteps& steps = SystemReplaceSteps());
+
+// Deletes a file; one that is not there is fine. Throws SystemError.
+void RemoveFile(const std::string& path);
+
+// Gives a file another name in the same folder; throws SystemError when `to` exists.
+void RenameFile(const std::string& from, const std::string& to);
 
 // Appends `bytes` to the file with one write, creating the file when it does not exist; the file
 // is opened with read sharing only and always closed. The bytes are handed to the system, not

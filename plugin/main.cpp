@@ -165,7 +165,21 @@ void TDaxPlugin::StartUp() {
     FPluginInfo.PluginVerMinor = PluginVersionMinor;
     FPluginInfo.PluginName = PluginName.c_str();
     FPluginInfo.PluginAuthor = PluginAuthor.c_str();
+    FinishInterruptedSaves();
     ReloadLists();
+}
+
+// A Save cut short by a crash or a power cut left the new or the old contents of a file under
+// another name: before anything reads them, each file gets its whole contents back.
+void TDaxPlugin::FinishInterruptedSaves() {
+    for (const std::string& file :
+         {SettingsFileName(), AliasesFileName(PluginPath), ExcludeFileName(PluginPath)}) {
+        try {
+            platform::FinishInterruptedReplace(file);
+        } catch (const platform::SystemError&) {
+            // Left for the next Save of the file, which tries again.
+        }
+    }
 }
 
 }  // namespace quillet

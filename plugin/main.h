@@ -32,6 +32,7 @@ public:
 
 private:
     void StartUp();
+    void FinishInterruptedSaves();
 
     std::atomic<std::int32_t> refCount_{0};
     IDAXPluginService* FPluginService;

@@ -22,8 +22,6 @@ using platform::Color;
 using platform::ControlKind;
 using platform::ControlSpec;
 
-constexpr const char* ExcludeFileName = "Exclude.ini";
-
 constexpr const char* LegalNotice =
     "Copyright (c) Ostrel software. Provided as is, without warranty.";
 constexpr const char* Credits = "Thanks to everyone who translated and tested Quillet.";
@@ -274,7 +272,7 @@ void TfOptions::FormShow() {
     }
     cbFolder1Change();
     aliases_.Load(*form_, AliasesFileName(PluginPath));
-    exclude_.Load(*form_, LibraryFolder() + ExcludeFileName);
+    exclude_.Load(*form_, ExcludeFileName(PluginPath));
     form_->AddItem("lbLangs", "English");
     std::vector<std::string> languages;
     FindFiles(LanguagesFolder(), "*.ini", languages);

@@ -206,8 +206,83 @@ std::optional<std::string> ReadFileStart(const std::string& path, std::size_t co
     return ReadUpTo(file.get(), count);
 }
 
-void WriteWholeFile(const std::string& path, std::string_view bytes) {
-    WriteFile(path, O_WRONLY | O_CREAT | O_TRUNC, bytes);
+namespace {
+
+// Flushes the folder that holds `path`, so that a rename or link in it reaches the disk.
+void FlushFolderOf(const std::string& native) {
+    const std::size_t slash = native.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : native.substr(0, slash + 1);
+    FileDescriptor directory = OpenNative(folder, O_RDONLY | O_DIRECTORY);
+    if (directory.isOpen()) ::fsync(directory.get());
+}
+
+std::intptr_t CreateNewFile(const std::string& path) {
+    return OpenOrThrow(path, O_WRONLY | O_CREAT | O_TRUNC);
+}
+
+void WriteToNewFile(std::intptr_t file, const std::string& path, std::string_view bytes) {
+    std::size_t written = 0;
+    if (const int error = WriteAll(static_cast<int>(file), bytes, written))
+        ThrowSystemError("write", path, error);
+}
+
+void FlushAndCloseNewFile(std::intptr_t file, const std::string& path) {
+    FileDescriptor descriptor(static_cast<int>(file));
+    if (::fsync(descriptor.get()) != 0) ThrowSystemError("fsync", path, errno);
+    if (const int error = descriptor.Close()) ThrowSystemError("close", path, error);
+}
+
+void CloseNewFile(std::intptr_t file) {
+    ::close(static_cast<int>(file));
+}
+
+// The old contents stay reachable under the backup name by a second link; the rename then puts
+// the new file in place in one step. The new file takes the old one's permissions.
+void SwapIntoPlace(const std::string& path, const std::string& fresh, const std::string& backup) {
+    const std::string native = NativePathOrThrow("rename", path);
+    const std::string nativeFresh = NativePathOrThrow("rename", fresh);
+    struct stat status {};
+    if (::stat(native.c_str(), &status) != 0) ThrowSystemError("stat", path, errno);
+    if (::chmod(nativeFresh.c_str(), status.st_mode & 07777) != 0)
+        ThrowSystemError("chmod", fresh, errno);
+    if (::link(native.c_str(), NativePathOrThrow("link", backup).c_str()) != 0)
+        ThrowSystemError("link", backup, errno);
+    if (::rename(nativeFresh.c_str(), native.c_str()) != 0) ThrowSystemError("rename", path, errno);
+    FlushFolderOf(native);
+}
+
+// A link and an unlink: unlike rename, the link fails when `to` exists.
+void RenameWithoutReplacing(const std::string& from, const std::string& to) {
+    const std::string nativeFrom = NativePathOrThrow("link", from);
+    const std::string nativeTo = NativePathOrThrow("link", to);
+    if (::link(nativeFrom.c_str(), nativeTo.c_str()) != 0) ThrowSystemError("link", to, errno);
+    if (::unlink(nativeFrom.c_str()) != 0) ThrowSystemError("unlink", from, errno);
+    FlushFolderOf(nativeTo);
+}
+
+bool NameExists(const std::string& path) {
+    const auto native = NativePath(path);
+    struct stat status {};
+    return native && ::lstat(native->c_str(), &status) == 0;
+}
+
+}  // namespace
+
+const ReplaceSteps& SystemReplaceSteps() {
+    static const ReplaceSteps steps{CreateNewFile, WriteToNewFile, FlushAndCloseNewFile,
+                                    CloseNewFile,  SwapIntoPlace,  RenameWithoutReplacing,
+                                    RemoveFile,    NameExists};
+    return steps;
+}
+
+void RemoveFile(const std::string& path) {
+    const auto native = NativePath(path);
+    if (native && ::unlink(native->c_str()) != 0 && errno != ENOENT)
+        ThrowSystemError("unlink", path, errno);
+}
+
+void RenameFile(const std::string& from, const std::string& to) {
+    RenameWithoutReplacing(from, to);
 }
 
 FileLook LookAtFile(const std::string& path) {

@@ -55,31 +55,16 @@ FileHandle OpenShared(const std::string& path, DWORD access, DWORD disposition,
 
 // Writes all of `bytes`: one WriteFile for anything below a gigabyte. `written` counts the bytes
 // that reached the file, also when a later WriteFile fails.
-void WriteAll(const FileHandle& file, const std::string& path, std::string_view bytes,
-              std::size_t& written) {
+void WriteAll(HANDLE file, const std::string& path, std::string_view bytes, std::size_t& written) {
     written = 0;
     while (written < bytes.size()) {
         const DWORD chunk =
             static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, kMaxChunk));
         DWORD wrote = 0;
-        const BOOL ok = WriteFile(file.get(), bytes.data() + written, chunk, &wrote, nullptr);
+        const BOOL ok = WriteFile(file, bytes.data() + written, chunk, &wrote, nullptr);
         const DWORD error = ok ? ERROR_WRITE_FAULT : GetLastError();
         written += wrote;
         if (!ok || wrote == 0) ThrowSystemError("WriteFile", path, error);
-    }
-}
-
-// Writes all of `bytes` from the file's start, which was empty; a write that fails part-way (a
-// full disk) is cut off again before the error goes on.
-void WriteAllOrNothing(const FileHandle& file, const std::string& path, std::string_view bytes) {
-    std::size_t written = 0;
-    try {
-        WriteAll(file, path, bytes, written);
-    } catch (const SystemError&) {
-        if (SetFilePointerEx(file.get(), LARGE_INTEGER{}, nullptr, FILE_BEGIN)) {
-            SetEndOfFile(file.get());
-        }
-        throw;
     }
 }
 
@@ -131,7 +116,7 @@ std::optional<std::string> ReadUpTo(const FileHandle& file, std::size_t count) {
 void AppendAndClose(FileHandle& file, const std::string& path, std::string_view bytes) {
     std::size_t written = 0;
     try {
-        WriteAll(file, path, bytes, written);
+        WriteAll(file.get(), path, bytes, written);
     } catch (const SystemError&) {
         TakeBackAppend(file, path, written);
         throw;
@@ -195,14 +180,80 @@ std::int64_t CurrentFileTime() {
     return static_cast<std::int64_t>(Ticks(now));
 }
 
-// An existing file is opened and emptied rather than replaced: CREATE_ALWAYS would be refused
-// for a hidden or system file, and would take its attributes away.
-void WriteWholeFile(const std::string& path, std::string_view bytes) {
-    FileHandle file = OpenShared(path, GENERIC_WRITE, OPEN_ALWAYS);
-    if (!file.isOpen()) ThrowSystemError("CreateFileA", path, GetLastError());
-    if (!SetEndOfFile(file.get())) ThrowSystemError("SetEndOfFile", path, GetLastError());
-    WriteAllOrNothing(file, path, bytes);
-    CloseChecked(file, path);
+namespace {
+
+HANDLE HandleOf(std::intptr_t file) {
+    return reinterpret_cast<HANDLE>(file);
+}
+
+std::intptr_t CreateNewFile(const std::string& path) {
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) ThrowSystemError("CreateFileA", path, GetLastError());
+    return reinterpret_cast<std::intptr_t>(file);
+}
+
+void WriteToNewFile(std::intptr_t file, const std::string& path, std::string_view bytes) {
+    std::size_t written = 0;
+    WriteAll(HandleOf(file), path, bytes, written);
+}
+
+void FlushAndCloseNewFile(std::intptr_t file, const std::string& path) {
+    FileHandle handle(HandleOf(file));
+    if (!FlushFileBuffers(handle.get())) ThrowSystemError("FlushFileBuffers", path, GetLastError());
+    CloseChecked(handle, path);
+}
+
+void CloseNewFile(std::intptr_t file) {
+    CloseHandle(HandleOf(file));
+}
+
+std::wstring Wide(const std::string& path) {
+    const std::u16string wide = AnsiToWide(path);
+    return std::wstring(wide.begin(), wide.end());
+}
+
+// ReplaceFileW keeps the old file's attributes, creation time and security on the new one.
+// Its partial outcomes (ERROR_UNABLE_TO_MOVE_REPLACEMENT and ..._2) leave the old contents
+// under the backup name, which the caller sees by the names.
+void SwapIntoPlace(const std::string& path, const std::string& fresh, const std::string& backup) {
+    if (!ReplaceFileW(Wide(path).c_str(), Wide(fresh).c_str(), Wide(backup).c_str(), 0, nullptr,
+                      nullptr)) {
+        ThrowSystemError("ReplaceFileW", path, GetLastError());
+    }
+}
+
+void RenameWithoutReplacing(const std::string& from, const std::string& to) {
+    if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH))
+        ThrowSystemError("MoveFileExA", from, GetLastError());
+}
+
+bool NameExists(const std::string& path) {
+    return Attributes(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace
+
+const ReplaceSteps& SystemReplaceSteps() {
+    static const ReplaceSteps steps{CreateNewFile, WriteToNewFile, FlushAndCloseNewFile,
+                                    CloseNewFile,  SwapIntoPlace,  RenameWithoutReplacing,
+                                    RemoveFile,    NameExists};
+    return steps;
+}
+
+// A leftover of a failed replace may have taken the old file's read-only attribute.
+void RemoveFile(const std::string& path) {
+    if (DeleteFileA(path.c_str())) return;
+    DWORD error = GetLastError();
+    if (error == ERROR_ACCESS_DENIED && SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL)) {
+        if (DeleteFileA(path.c_str())) return;
+        error = GetLastError();
+    }
+    if (error != ERROR_FILE_NOT_FOUND) ThrowSystemError("DeleteFileA", path, error);
+}
+
+void RenameFile(const std::string& from, const std::string& to) {
+    RenameWithoutReplacing(from, to);
 }
 
 bool NamesMissingFolder(const SystemError& error) {
@@ -240,9 +291,9 @@ void AppendToFile(const std::string& path, std::size_t headSize, const AppendCom
 
 FileReader::FileReader(const std::string& path)
     : path_(path),
-      handle_(reinterpret_cast<std::intptr_t>(CreateFileA(
-          path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr))) {
+      handle_(reinterpret_cast<std::intptr_t>(
+          CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr))) {
     const HANDLE file = reinterpret_cast<HANDLE>(handle_);
     if (file == INVALID_HANDLE_VALUE) ThrowSystemError("CreateFileA", path, GetLastError());
     LARGE_INTEGER size{};

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -88,6 +90,105 @@ TEST(PlatformFiles, WriteWholeFileReplacesTheContent) {
     EXPECT_EQ(ReadBytes(temp.native("aliases.ini")), "short");
     platform::WriteWholeFile(temp.path("aliases.ini"), "");
     EXPECT_EQ(ReadBytes(temp.native("aliases.ini")), "");
+}
+
+// A replace that fails at any step, or is stopped there by a crash and put right by the next
+// one, leaves the file's name with all of the old bytes or all of the new, and no leftovers.
+TEST(PlatformFiles, ReplaceFailingOrCutAtAnyStepLeavesOldOrNewWhole) {
+    const platform::SystemError failure("step", "file", 5, "refused");
+    const auto fail = [&](auto&&...) -> void { throw failure; };
+    const platform::ReplaceSteps& system = platform::SystemReplaceSteps();
+    struct Case {
+        const char* name;
+        std::function<void(platform::ReplaceSteps&)> breakStep;
+        const char* expected;  // what the name holds after the failure
+    };
+    const Case cases[] = {
+        {"create",
+         [&](auto& steps) { steps.create = [&](auto&) -> std::intptr_t { throw failure; }; },
+         "old"},
+        {"write", [&](auto& steps) { steps.write = fail; }, "old"},
+        {"flush",
+         [&](auto& steps) {
+             steps.flushAndClose = [&](std::intptr_t file, auto&) {
+                 system.discard(file);
+                 throw failure;
+             };
+         },
+         "old"},
+        {"swap", [&](auto& steps) { steps.swap = fail; }, "old"},
+        // ReplaceFileW's partial outcomes: the old file moved to the backup name, then stopped.
+        {"swap half-way",
+         [&](auto& steps) {
+             steps.swap = [&](auto& path, auto&, auto& backup) {
+                 system.rename(path, backup);
+                 throw failure;
+             };
+         },
+         "new"},
+        {"swap half-way, no move",
+         [&](auto& steps) {
+             steps.swap = [&](auto& path, auto&, auto& backup) {
+                 system.rename(path, backup);
+                 throw failure;
+             };
+             steps.rename = [&](auto& from, auto& to) {
+                 if (from.find(".quillet-new") != std::string::npos) throw failure;
+                 system.rename(from, to);
+             };
+         },
+         "old"},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        const TempFolder temp;
+        const std::string file = temp.path("Exclude.ini");
+        WriteBytes(temp.native("Exclude.ini"), "old");
+        platform::ReplaceSteps steps = system;
+        test.breakStep(steps);
+        const bool failed = [&] {
+            try {
+                platform::FileReplacement replacement(file, steps);
+                replacement.Write("new");
+                replacement.PutInPlace();
+                return false;
+            } catch (const platform::SystemError&) {
+                return true;
+            }
+        }();
+        EXPECT_EQ(failed, std::string(test.expected) == "old");
+        EXPECT_EQ(ReadBytes(temp.native("Exclude.ini")), test.expected);
+        platform::FinishInterruptedReplace(file);
+        EXPECT_EQ(ReadBytes(temp.native("Exclude.ini")), test.expected);
+        EXPECT_EQ(std::distance(fs::directory_iterator(temp.native()), {}), 1);
+    }
+    // A crash leaves the names as they were at that moment; the next replace puts them right.
+    struct Leftovers {
+        const char* name;
+        std::optional<std::string> file, fresh, backup;
+        const char* expected;
+    };
+    const Leftovers crashes[] = {
+        {"while writing", "old", "ne", std::nullopt, "old"},
+        {"after the backup link", "old", "new", "old", "old"},
+        {"between the moves", std::nullopt, "new", "old", "new"},
+        {"before removing the backup", "new", std::nullopt, "old", "new"},
+        {"first write, not yet moved", std::nullopt, "new", std::nullopt, ""},
+    };
+    for (const Leftovers& crash : crashes) {
+        SCOPED_TRACE(crash.name);
+        const TempFolder temp;
+        const auto put = [&](const char* name, const std::optional<std::string>& bytes) {
+            if (bytes) WriteBytes(temp.native(name), *bytes);
+        };
+        put("Exclude.ini", crash.file);
+        put("Exclude.ini.quillet-new", crash.fresh);
+        put("Exclude.ini.quillet-old", crash.backup);
+        platform::FinishInterruptedReplace(temp.path("Exclude.ini"));
+        EXPECT_EQ(ReadBytes(temp.native("Exclude.ini")).value_or(""), crash.expected);
+        EXPECT_FALSE(fs::exists(temp.native("Exclude.ini.quillet-new")));
+        EXPECT_FALSE(fs::exists(temp.native("Exclude.ini.quillet-old")));
+    }
 }
 
 TEST(PlatformFiles, ReadWholeFileGivesBytesOrNothing) {
