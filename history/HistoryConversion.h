@@ -44,6 +44,9 @@ struct FileConversion {
     std::optional<platform::SystemError> error;
     std::uint64_t bytesBefore = 0;  // the file's size as converted (what it held at the end)
     std::uint64_t bytesAfter = 0;   // the UTF-8 file's size (as it would be, for a dry run)
+    // Where the ANSI file was kept beside the new one ("<name>.ansi"): when asked for, or when
+    // the messenger wrote to it after it was converted, so that nothing it holds is lost.
+    std::string keptAs;
 };
 
 // Why a file was left alone, in a short English sentence ("invalid bytes for code page 1252 at
@@ -76,8 +79,7 @@ struct FilesToConvert {
     std::vector<platform::SystemError> unreadable;
 };
 
-// Looks at the first bytes of every file found; files of an interrupted earlier replace are
-// put right first.
+// Looks at the first bytes of every file found.
 FilesToConvert SurveyHistoryFiles(const FoundHistoryFiles& found);
 
 }  // namespace quillet

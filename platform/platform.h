@@ -301,9 +301,17 @@ void AppendToFile(const std::string& path, std::size_t headSize, const AppendCom
 // history file the messenger appends to can be read meanwhile. Closed with the object.
 class FileReader {
 public:
+    // Who else may do what with the file while it is open here.
+    enum class Sharing {
+        Everything,  // others read, write and delete it
+        // others may read it and replace it (rename or delete), never write to it: the open waits
+        // for no writer and fails while one has the file open. Natively the same as Everything:
+        // Linux has no sharing modes.
+        ReadAndDelete,
+    };
     // Opens an existing file; throws SystemError when it cannot (missing, a folder, no rights,
     // held by another program without sharing).
-    explicit FileReader(const std::string& path);
+    explicit FileReader(const std::string& path, Sharing sharing = Sharing::Everything);
     ~FileReader();
     FileReader(const FileReader&) = delete;
     FileReader& operator=(const FileReader&) = delete;

@@ -336,7 +336,7 @@ void AppendToFile(const std::string& path, std::size_t headSize, const AppendCom
     WriteAndClose(file, path, compose(*head));
 }
 
-FileReader::FileReader(const std::string& path) : path_(path), handle_(-1) {
+FileReader::FileReader(const std::string& path, Sharing) : path_(path), handle_(-1) {
     const std::string native = NativePathOrThrow("open", path);
     FileDescriptor file = OpenNative(native, O_RDONLY | O_NONBLOCK);
     if (!file.isOpen()) ThrowSystemError("open", path, errno);

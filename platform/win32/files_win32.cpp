@@ -289,11 +289,12 @@ void AppendToFile(const std::string& path, std::size_t headSize, const AppendCom
     AppendAndClose(file, path, compose(*head));
 }
 
-FileReader::FileReader(const std::string& path)
+FileReader::FileReader(const std::string& path, Sharing sharing)
     : path_(path),
-      handle_(reinterpret_cast<std::intptr_t>(
-          CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr))) {
+      handle_(reinterpret_cast<std::intptr_t>(CreateFileA(
+          path.c_str(), GENERIC_READ,
+          sharing == Sharing::Everything ? kShareAll : FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr))) {
     const HANDLE file = reinterpret_cast<HANDLE>(handle_);
     if (file == INVALID_HANDLE_VALUE) ThrowSystemError("CreateFileA", path, GetLastError());
     LARGE_INTEGER size{};
