@@ -149,8 +149,10 @@ const std::vector<ControlSpec> Layout = {
     {ControlKind::Memo, "mPrevEntry", "TabSheet6", 3, 167, 318, 98, "",
      platform::kReadOnly | platform::kCourierNew},
     {ControlKind::Label, "lPrevNotes", "TabSheet6", 329, 152, 157, 113, "", Wrapped},
-    {ControlKind::CheckBox, "cbUtf8", "TabSheet6", 3, 271, 483, 17,
+    {ControlKind::CheckBox, "cbUtf8", "TabSheet6", 3, 271, 240, 17,
      "Write new history files in UTF-8"},
+    {ControlKind::Button, "bConvert", "TabSheet6", 248, 269, 150, 21, "Convert existing files..."},
+    {ControlKind::ProgressBar, "pbConvert", "TabSheet6", 404, 271, 82, 17, ""},
 
     {ControlKind::Page, "TabSheet4", "PageControl1", 0, 0, 0, 0, "Language"},
     {ControlKind::OwnerDrawList, "lbLangs", "TabSheet4", 16, 16, 457, 201, ""},
@@ -249,6 +251,7 @@ std::vector<std::string> TranslatedTexts() {
         if (HasTranslatedCaption(row.kind) && row.text[0] != '\0') texts.emplace_back(row.text);
     }
     for (std::string& text : ListFileEditor::TranslatedTexts()) texts.push_back(std::move(text));
+    for (std::string& text : ConvertHistory::TranslatedTexts()) texts.push_back(std::move(text));
     return texts;
 }
 
@@ -388,6 +391,12 @@ bool TfOptions::SaveSettings() {
         }
     }
     return true;
+}
+
+// Converting old history files to UTF-8: the Preview page's notes on a file's encoding follow.
+void TfOptions::bConvertClick() {
+    convert_.Click(*form_, PluginPath);
+    if (form_->ActivePage() == PreviewPage()) UpdatePreview();
 }
 
 void TfOptions::Button1Click() {
@@ -536,6 +545,7 @@ void TfOptions::OnClick(const std::string& control) {
     if (control == "bReset") bResetClick();
     if (control == "Button1") Button1Click();
     if (control == "Label7") Label7Click();
+    if (control == "bConvert") bConvertClick();
     if (control == EncodingControl && form_->ActivePage() == PreviewPage()) UpdatePreview();
 }
 

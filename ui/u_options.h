@@ -14,6 +14,7 @@
 #include "config/u_IniSettings.h"
 #include "history/uHistorySave.h"
 #include "platform/dialog.h"
+#include "ui/ConvertHistory.h"
 #include "ui/ListFileEditor.h"
 
 namespace quillet {
@@ -59,6 +60,7 @@ public:
     void bSelDirClick();
     void bSaveClick();
     void bResetClick();
+    void bConvertClick();
     void Button1Click();
     void Label7Click();
     int lbLangsMeasureItem(int index, int textHeight);
@@ -100,6 +102,7 @@ private:
     std::unique_ptr<platform::Dialog> form_;
     ListFileEditor aliases_{"Memo1"};
     ListFileEditor exclude_{"mExclude"};
+    ConvertHistory convert_{{"bConvert", "pbConvert", "cbUtf8", {"bSave", "Button1", "bReset"}}};
 };
 
 // Shows the options dialog modally and returns true when the user has closed it. Where the

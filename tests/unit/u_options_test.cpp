@@ -30,6 +30,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::HeadlessDialog;
 using test::PaintCall;
+using ::testing::StartsWith;
 
 using test::Utf16File;
 
@@ -311,6 +312,94 @@ TEST_F(OptionsTest, SaveWritesWhatIsShownAndCancelWritesNothing) {
     EXPECT_EQ(Setting("PathFolderCustom"), "D:\\Mine");
     EXPECT_NE(File("Quillet.ini")->find("PathFolder2= Logs \r\n"), std::string::npos);
     EXPECT_EQ(File("aliases.ini"), "a==b");
+}
+
+// "Convert existing files..." on the history of the saved settings (the default place here),
+// beside a file that is UTF-8 already: the question with the figures, the files converted or
+// not, the box for new files ticked, and the report. A click while it runs (the dialog lets its
+// messages run between pieces) stops it after the file under way.
+TEST_F(OptionsTest, ConvertButtonTurnsOldHistoryFilesIntoUtf8) {
+    const std::string bom = "\xEF\xBB\xBF";
+    const std::string utf8File = "HISTORY\\ICQ\\777\\9.TXT";
+    struct File {
+        std::string path;
+        std::string bytes;
+        bool converted;
+    };
+    struct Case {
+        const char* name;
+        std::vector<File> ansiFiles;
+        std::deque<bool> answers;
+        bool clickWhileRunning;
+        std::string question;  // its start; empty: none asked
+        std::string report;    // its start; empty: none shown
+    };
+    const std::string good = "Bob\r\nHall\xF6\r\n\r\n";
+    const std::string goodInUtf8 = "Bob\r\nHall\xC3\xB6\r\n\r\n";
+    const std::string mixed = "Bob\r\nHall\xF6\r\nHall\xC3\xB6\r\n";  // line 3 is UTF-8
+    const std::string one = "HISTORY\\ICQ\\777\\1.TXT", two = "HISTORY\\ICQ\\777\\2.TXT";
+    const std::vector<Case> cases = {
+        {"Yes",
+         {{one, good, true}, {two, mixed, false}},
+         {true},
+         false,
+         "History files in ANSI: 2 (0.1 MB). Convert them to UTF-8?\n\nFolder: ",
+         "Converted to UTF-8: 1 of 2 history files.\n\nLeft as they were:\nICQ\\777\\2.TXT: "
+         "UTF-8 among the ANSI text at line 3: the file mixes encodings\n\nNew history files"},
+        {"No", {{one, good, false}}, {false}, false, "History files in ANSI: 1 (0.1 MB).", ""},
+        {"none", {}, {}, false, "", "There are no ANSI history files to convert."},
+        {"stopped",
+         {{one, good, true}, {two, good, false}},
+         {true},
+         true,
+         "History files in ANSI: 2 (0.1 MB).",
+         "Converted to UTF-8: 1 of 2 history files.\nStopped before the rest; files still in "
+         "ANSI: 1."},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(folder.native("HISTORY"));
+        for (const File& file : c.ansiFiles) WriteFile(file.path, file.bytes);
+        WriteFile(utf8File, bom + goodInUtf8);
+        HeadlessDialog& d = Open();
+        d.answers = c.answers;
+        bool clicked = false;
+        std::string captionWhileRunning;
+        bool saveWhileRunning = true;
+        if (c.clickWhileRunning) {
+            d.whileProcessingMessages = [&](HeadlessDialog& running) {
+                if (std::exchange(clicked, true)) return;
+                captionWhileRunning = running.Text("bConvert");
+                saveWhileRunning = running.Enabled("bSave");
+                running.Click("bConvert");
+            };
+        }
+        d.Click("bConvert");
+        ASSERT_EQ(d.questions().size(), c.question.empty() ? 0u : 1u) << c.name;
+        if (!c.question.empty()) {
+            EXPECT_THAT(d.questions()[0].text, StartsWith(c.question));
+        }
+        ASSERT_EQ(d.informations().size(), c.report.empty() ? 0u : 1u) << c.name;
+        if (!c.report.empty()) {
+            EXPECT_THAT(d.informations()[0].text, StartsWith(c.report));
+        }
+        for (const File& file : c.ansiFiles) {
+            const std::string after = OptionsTest::File(file.path).value_or("");
+            EXPECT_EQ(after, file.converted ? bom + goodInUtf8 : file.bytes) << c.name << file.path;
+        }
+        EXPECT_EQ(OptionsTest::File(utf8File), bom + goodInUtf8) << c.name;
+        const bool confirmed = c.answers == std::deque<bool>{true};
+        EXPECT_EQ(d.Checked("cbUtf8"), confirmed) << c.name;
+        const test::Progress bar = d.progress("pbConvert");
+        EXPECT_EQ(bar.maximum > 0 && bar.position == bar.maximum, confirmed && !c.clickWhileRunning)
+            << c.name;
+        if (c.clickWhileRunning) {
+            EXPECT_EQ(captionWhileRunning, "Cancel");
+            EXPECT_FALSE(saveWhileRunning);
+        }
+        EXPECT_EQ(d.Text("bConvert"), "Convert existing files...") << c.name;
+        EXPECT_TRUE(d.Enabled("bSave")) << c.name;
+        EXPECT_TRUE(d.errors().empty()) << c.name;
+    }
 }
 
 // The entry with the time of its name line taken out: the page shows the time it was worked out,
@@ -747,6 +836,24 @@ TEST_F(OptionsTest, FilledInTemplateIsWhatTheDialogShows) {
     }
     shown += note + "\n";
     for (const test::ShownError& question : lists.questions()) shown += question.text + "\n";
+    // The boxes of the conversion to UTF-8: nothing to convert; then more files left alone than
+    // a report names, and one converted; then a conversion stopped by the user.
+    fs::remove_all(folder.native("HISTORY"));
+    HeadlessDialog& convert = Open();
+    convert.Click("bConvert");
+    for (int i = 10; i < 26; ++i)
+        WriteFile("HISTORY\\" + std::to_string(i) + ".TXT", "\xEB\r\n\xC3\xAB");
+    WriteFile("HISTORY\\z.TXT", "x\r\n");
+    convert.answers = {true, true};
+    convert.Click("bConvert");
+    bool stopped = false;
+    convert.whileProcessingMessages = [&](HeadlessDialog& running) {
+        if (!std::exchange(stopped, true)) running.Click("bConvert");
+    };
+    convert.Click("bConvert");
+    for (const auto* boxes : {&convert.questions(), &convert.informations()}) {
+        for (const test::ShownError& box : *boxes) shown += box.text + "\n";
+    }
 
     for (const std::string& text : TranslatedTexts()) {
         const std::u16string key = DictKey(text);
