@@ -14,7 +14,7 @@ namespace {
 // The position of the first macro whose value comes from the message, or the text's end.
 std::size_t FirstContactMacro(std::string_view path) {
     std::size_t first = path.size();
-    for (const std::string_view macro : ContactMacroNames)
+    for (const std::string_view macro : MessageMacroNames)
         first = std::min(first, path.find(macro));
     return first;
 }

@@ -34,6 +34,12 @@ std::string TwoDigits(int value) {
     return {static_cast<char>('0' + value / 10 % 10), static_cast<char>('0' + value % 10)};
 }
 
+// A year in (at least) four digits, as a path's date macro gives it.
+std::string Year(int year) {
+    const std::string digits = std::to_string(year);
+    return std::string(digits.size() < 4 ? 4 - digits.size() : 0, '0') + digits;
+}
+
 // The time in the user's long time format: hour (12-hour with designator where the locale says
 // so), minutes and seconds.
 std::string FormatTime(const DateTimeFields& time, const platform::TimeFormat& format) {
@@ -144,14 +150,22 @@ std::string JoinedPathTemplate(const SettingsValues& settings) {
 }
 
 std::string ExpandContactMacros(const std::string& pathTemplate, const THistoryRec& rec) {
-    // The record's values in the order of ContactMacroNames.
-    const std::array<const std::u16string*, ContactMacroNames.size()> values = {
-        &rec.Protocol, &rec.ContactName, &rec.ContactUIN, &rec.MyUIN, &rec.MyName};
+    const DateTimeFields date = DecodeDateTime(rec.MsgTime);
+    // The record's values in the order of MessageMacroNames.
+    const std::array<std::string, MessageMacroNames.size()> values = {
+        Year(date.year),
+        TwoDigits(date.month),
+        TwoDigits(date.day),
+        SafePathValue(platform::WideToAnsi(rec.Protocol)),
+        SafePathValue(platform::WideToAnsi(rec.ContactName)),
+        SafePathValue(platform::WideToAnsi(rec.ContactUIN)),
+        SafePathValue(platform::WideToAnsi(rec.MyUIN)),
+        SafePathValue(platform::WideToAnsi(rec.MyName))};
     std::string result = pathTemplate;
     for (std::size_t i = 0; i < values.size(); ++i) {
-        const std::string_view macro = ContactMacroNames[i];
+        const std::string_view macro = MessageMacroNames[i];
         if (pathTemplate.find(macro) == std::string::npos) continue;
-        result = ReplaceAllExact(result, macro, SafePathValue(platform::WideToAnsi(*values[i])));
+        result = ReplaceAllExact(result, macro, values[i]);
     }
     return result;
 }

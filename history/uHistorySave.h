@@ -27,18 +27,20 @@ struct THistoryRec {
     bool Outgoing = false;
 };
 
-// The macros whose values come from the message, in the order they are replaced. The folder
+// The macros whose values come from the message, in the order they are replaced: the message's
+// own date (year in four digits, month and day in two), then the contact's and the user's
+// identities. The dates go first, so that a name holding "%YEAR%" stays as it is. The folder
 // that history lies below ends before the first of them (HistoryFiles.h).
-inline constexpr std::array<std::string_view, 5> ContactMacroNames = {
-    "%PROTOCOL%", "%CONTACTNAME%", "%UIN%", "%MYUIN%", "%MYNAME%"};
+inline constexpr std::array<std::string_view, 8> MessageMacroNames = {
+    "%YEAR%", "%MONTH%", "%DAY%", "%PROTOCOL%", "%CONTACTNAME%", "%UIN%", "%MYUIN%", "%MYNAME%"};
 
 // PathFolder1\PathFolder2\PathFile1.PathFileExt of the settings: the template of every history
 // file's path.
 std::string JoinedPathTemplate(const SettingsValues& settings);
 
-// The template with "%PROTOCOL%", "%CONTACTNAME%", "%UIN%", "%MYUIN%" and "%MYNAME%" (exactly, in
-// upper case) replaced, in that order, by the record's values in the ANSI code page; a macro is
-// replaced only when the incoming template names it. The values are made safe first: a piece
+// The template with the MessageMacroNames (exactly, in upper case) replaced, in that order, by the
+// record's values in the ANSI code page; a macro is replaced only when the incoming template
+// names it. The values are made safe first: a piece
 // of a name that is only dots and blanks cannot climb out of its folder, and control characters,
 // which Windows refuses in names, become "_".
 std::string ExpandContactMacros(const std::string& pathTemplate, const THistoryRec& rec);

@@ -46,6 +46,10 @@ ObstaclePtr HoldWithoutSharing(const std::string& path);
 // editor or a sync tool does. Null natively: Linux has no sharing modes.
 ObstaclePtr HoldOpenForWriting(const std::string& path);
 
+// A second handle, opened as a program that shares the file does, locks all of it (LockFileEx
+// from the first byte on, beyond its end), so no other handle may write to it. Null natively.
+ObstaclePtr LockWholeFile(const std::string& path);
+
 // The existing file gets the hidden and system attributes, which make Windows refuse to replace
 // it with CREATE_ALWAYS. Null natively, which has no such attributes.
 ObstaclePtr MarkHiddenAndSystem(const std::string& path);

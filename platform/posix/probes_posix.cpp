@@ -113,6 +113,10 @@ ObstaclePtr HoldOpenForWriting(const std::string&) {
     return nullptr;
 }
 
+ObstaclePtr LockWholeFile(const std::string&) {
+    return nullptr;
+}
+
 ObstaclePtr MarkHiddenAndSystem(const std::string&) {
     return nullptr;
 }

@@ -90,6 +90,20 @@ ObstaclePtr HoldOpenForWriting(const std::string& path) {
     return std::make_unique<HeldFile>(file);
 }
 
+ObstaclePtr LockWholeFile(const std::string& path) {
+    const HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    auto held = std::make_unique<HeldFile>(file);
+    OVERLAPPED from{};
+    if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
+                    MAXDWORD, &from)) {
+        return nullptr;
+    }
+    return held;
+}
+
 ObstaclePtr MarkHiddenAndSystem(const std::string& path) {
     const DWORD old = GetFileAttributesA(path.c_str());
     if (old == INVALID_FILE_ATTRIBUTES) return nullptr;

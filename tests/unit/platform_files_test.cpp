@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "platform/platform.h"
+#include "platform/probes.h"
 #include "test_support.h"
 
 namespace quillet {
@@ -189,6 +190,30 @@ TEST(PlatformFiles, ReplaceFailingOrCutAtAnyStepLeavesOldOrNewWhole) {
         EXPECT_FALSE(fs::exists(temp.native("Exclude.ini.quillet-new")));
         EXPECT_FALSE(fs::exists(temp.native("Exclude.ini.quillet-old")));
     }
+}
+
+// Another program that holds the file (open for writing, or all of it locked) may make a
+// replace fail, never leave the file cut: 24 000 bytes stay 24 000 bytes.
+TEST(PlatformFiles, ReplaceOfAFileOthersHoldLeavesItOldOrNew) {
+    const std::string old(24000, 'o');
+    int applied = 0;
+    for (const auto hold :
+         {&platform::HoldOpenForWriting, &platform::HoldWithoutSharing, &platform::LockWholeFile}) {
+        const TempFolder temp;
+        WriteBytes(temp.native("Exclude.ini"), old);
+        platform::ObstaclePtr held = hold(temp.path("Exclude.ini"));
+        if (!held) continue;
+        ++applied;
+        try {
+            platform::WriteWholeFile(temp.path("Exclude.ini"), old + "Eve\r\n");
+        } catch (const platform::SystemError&) {
+        }
+        held.reset();
+        const auto after = ReadBytes(temp.native("Exclude.ini")).value_or("");
+        EXPECT_TRUE(after == old || after == old + "Eve\r\n") << after.size() << " bytes";
+        EXPECT_EQ(std::distance(fs::directory_iterator(temp.native()), {}), 1);
+    }
+    if (applied == 0) GTEST_SKIP() << "Linux has no sharing modes or mandatory locks";
 }
 
 TEST(PlatformFiles, ReadWholeFileGivesBytesOrNothing) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "history/DateTime.h"
+#include "history/HistoryFiles.h"
 #include "platform/platform.h"
 #include "plugin/main.h"
 #include "test_support.h"
@@ -57,6 +58,11 @@ TEST(ContactMacros, ReplaceOnlyTheMacrosTheTemplateNames) {
         {"%CONTACTNAME%", u"..", u"777", "__"},      // but a name cannot climb out
         {"%CONTACTNAME%\\x", u"..\\..\\..\\etc", u"777", "__\\__\\__\\etc\\x"},
         {"%CONTACTNAME%", u"\u0416\u0443\u043a", u"777", "???"},  // lacking in code page 1252
+        // The message's own date: 7 December 2007.
+        {"%UIN%\\%YEAR%-%MONTH%", u"Bob", u"777", "12345\\2007-12"},
+        {"%YEAR%%MONTH%%DAY%-%DAY%", u"Bob", u"777", "20071207-07"},
+        {"%CONTACTNAME%-%YEAR%", u"%DAY%", u"777", "%DAY%-2007"},  // a name stays a name
+        {"%year%", u"Bob", u"777", "%year%"},
     };
     for (const Case& c : cases) {
         rec.ContactName = c.contactName;
@@ -186,6 +192,25 @@ TEST_F(SaveHistoryTest, TemplateTextIsUpperCasedButValuesKeepTheirCase) {
     const auto bytes = HistoryBytes("LOGS\\ICQ\\Zo\xEB__ack.TXT");
     ASSERT_TRUE(bytes);
     EXPECT_NE(bytes->find("Zo\xEB/?ack ("), std::string::npos);  // ...but not on the name line
+}
+
+// A file per contact and month: the messages either side of a month's end go to two files,
+// both found below the root the reader cuts before the first per-message macro.
+TEST_F(SaveHistoryTest, DateMacrosGiveAFilePerMonthThatTheReaderFinds) {
+    const std::string settings = "PathFile1=%PROTOCOL%\\%UIN%\\%YEAR%-%MONTH%\r\n";
+    StoreSettings(settings);
+    THistoryRec rec = BobsMessage();
+    for (const double day : {39478.0 + 86399.0 / 86400, 39479.0}) {  // 2008-01-31 23:59:59, 02-01
+        rec.MsgTime = day;
+        ASSERT_TRUE(SaveHistory(rec));
+    }
+    EXPECT_EQ(HistoryBytes("HISTORY\\ICQ\\12345\\2008-01.TXT").value_or("").size(),
+              EntryFor(rec).size());
+    EXPECT_EQ(HistoryBytes("HISTORY\\ICQ\\12345\\2008-02.TXT"), EntryFor(rec));
+    const HistoryLocation location =
+        LocateHistory(SettingsValues::FromFileBytes("[Settings]\r\n" + settings), PluginPath);
+    EXPECT_EQ(location.root, folder.path() + "\\HISTORY\\");  // before %PROTOCOL%
+    EXPECT_EQ(FindHistoryFiles(location).paths.size(), 2u);
 }
 
 TEST_F(SaveHistoryTest, AliasesRunTwiceOverTheWholePath) {
