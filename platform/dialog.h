@@ -27,6 +27,7 @@ enum class ControlKind {
     Panel,          // a plain area (no bevel) that holds other controls
     WhiteShape,     // a white rectangle filling its parent
     Picture,        // a bitmap picture; its text names the picture
+    ProgressBar,    // a bar (msctls_progress32) filled to its position within its range
 };
 
 // Extra looks of a control.
@@ -97,6 +98,13 @@ public:
     // Whether a check box is ticked.
     virtual bool Checked(const std::string& control) const = 0;
     virtual void SetChecked(const std::string& control, bool checked) = 0;
+    // Whether the user may change an edit's or a text editor's text; read-only text can still be
+    // read, scrolled and copied. A row's kReadOnly flag sets it first.
+    virtual bool ReadOnly(const std::string& control) const = 0;
+    virtual void SetReadOnly(const std::string& control, bool readOnly) = 0;
+    // A progress bar shows `position` of a range from 0 to `maximum` (at least 1); a position
+    // outside the range is taken as its nearer end.
+    virtual void SetProgress(const std::string& control, int position, int maximum) = 0;
 
     // Rows of a drop-down or owner-drawn list; the index selected, -1 for none.
     virtual void AddItem(const std::string& control, const std::string& text) = 0;
@@ -113,7 +121,12 @@ public:
     // The folder picker: file-system folders only, a status line, resizable, a "new folder"
     // button. The chosen folder's full path, or nothing when cancelled.
     virtual std::optional<std::string> BrowseForFolder() = 0;
+    // Message boxes owned by the dialog: they keep it from the user's input until they are
+    // closed. An error (error sign, OK), an information (information sign, OK), and a question
+    // with Yes and No that returns true for Yes.
     virtual void ShowError(const std::string& text, const std::string& caption) = 0;
+    virtual void ShowInformation(const std::string& text, const std::string& caption) = 0;
+    virtual bool AskYesNo(const std::string& text, const std::string& caption) = 0;
 
     // Shows the dialog modally; OnShow runs first; returns when Close is called or the user
     // closes the window. From before OnShow until it returns, by whatever way, the thread's other

@@ -168,6 +168,25 @@ std::string TranslateAnsi(std::string_view text) {
     return platform::WideToAnsi(TranslateStr(text));
 }
 
+std::string TranslateFilled(std::string_view text, std::string_view first,
+                            std::string_view second) {
+    const std::string translated = TranslateAnsi(text);
+    std::string result;
+    for (std::size_t i = 0; i < translated.size(); ++i) {
+        const bool placeholder = translated[i] == '%' && i + 1 < translated.size();
+        if (placeholder && translated[i + 1] == '1') {
+            result += first;
+            ++i;
+        } else if (placeholder && translated[i + 1] == '2') {
+            result += second;
+            ++i;
+        } else {
+            result += translated[i];
+        }
+    }
+    return result;
+}
+
 void TranslateForm(platform::Dialog& form, const std::vector<platform::ControlSpec>& layout) {
     if (layout.empty()) return;
     TranslateCaption(form, layout.front().name);

@@ -55,6 +55,11 @@ std::u16string DictKey(std::string_view text);
 // TranslateStr converted to the ANSI code page: characters it lacks are lost.
 std::string TranslateAnsi(std::string_view text);
 
+// TranslateAnsi of `text` with "%1" and "%2" in the translation replaced by `first` and
+// `second`, so that a translation may put the values where its language wants them.
+std::string TranslateFilled(std::string_view text, std::string_view first,
+                            std::string_view second = {});
+
 // True for the kinds of control whose caption TranslateForm translates: buttons, check boxes, group
 // boxes, labels, pages and panels.
 bool HasTranslatedCaption(platform::ControlKind kind);

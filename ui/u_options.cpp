@@ -11,6 +11,7 @@
 #include "history/DateTime.h"
 #include "history/HistoryPreview.h"
 #include "platform/platform.h"
+#include "ui/BoxCaptions.h"
 #include "ui/LanguageSupport.h"
 
 namespace quillet {
@@ -20,8 +21,6 @@ namespace {
 using platform::Color;
 using platform::ControlKind;
 using platform::ControlSpec;
-
-constexpr const char* ErrorCaption = "Error - Quillet";
 
 constexpr const char* LegalNotice =
     "Copyright (c) Ostrel software. Provided as is, without warranty.";
@@ -150,8 +149,10 @@ const std::vector<ControlSpec> Layout = {
     {ControlKind::Memo, "mPrevEntry", "TabSheet6", 3, 167, 318, 98, "",
      platform::kReadOnly | platform::kCourierNew},
     {ControlKind::Label, "lPrevNotes", "TabSheet6", 329, 152, 157, 113, "", Wrapped},
-    {ControlKind::CheckBox, "cbUtf8", "TabSheet6", 3, 271, 483, 17,
+    {ControlKind::CheckBox, "cbUtf8", "TabSheet6", 3, 271, 240, 17,
      "Write new history files in UTF-8"},
+    {ControlKind::Button, "bConvert", "TabSheet6", 248, 269, 150, 21, "Convert existing files..."},
+    {ControlKind::ProgressBar, "pbConvert", "TabSheet6", 404, 271, 82, 17, ""},
 
     {ControlKind::Page, "TabSheet4", "PageControl1", 0, 0, 0, 0, "Language"},
     {ControlKind::OwnerDrawList, "lbLangs", "TabSheet4", 16, 16, 457, 201, ""},
@@ -175,21 +176,6 @@ const std::vector<ControlSpec> Layout = {
 };
 // clang-format on
 
-// Every line break (CR, LF or CR LF) made CR LF.
-std::string WithCrLf(std::string_view text) {
-    std::string result;
-    result.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' || text[i] == '\n') {
-            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-            result += "\r\n";
-        } else {
-            result += text[i];
-        }
-    }
-    return result;
-}
-
 // The Preview page's position among the tabs, which come in the order of their rows.
 int PreviewPage() {
     int index = 0;
@@ -199,25 +185,6 @@ int PreviewPage() {
         ++index;
     }
     return -1;
-}
-
-// A translated text with "%1" and "%2" filled in.
-std::string Filled(std::string_view text, std::string_view first, std::string_view second = {}) {
-    const std::string translated = TranslateAnsi(text);
-    std::string result;
-    for (std::size_t i = 0; i < translated.size(); ++i) {
-        const bool placeholder = translated[i] == '%' && i + 1 < translated.size();
-        if (placeholder && translated[i + 1] == '1') {
-            result += first;
-            ++i;
-        } else if (placeholder && translated[i + 1] == '2') {
-            result += second;
-            ++i;
-        } else {
-            result += translated[i];
-        }
-    }
-    return result;
 }
 
 std::string Quoted(std::string_view text) {
@@ -230,8 +197,8 @@ std::string Quoted(std::string_view text) {
 std::string PreviewNotes(const MessagePreview& preview, const MessageContext& context) {
     if (preview.excludedBy) {
         const std::size_t entry = *preview.excludedBy;
-        return Filled(NoteExcluded, std::to_string(entry + 1),
-                      Quoted(context.exclusions->list()[entry]));
+        return TranslateFilled(NoteExcluded, std::to_string(entry + 1),
+                               Quoted(context.exclusions->list()[entry]));
     }
     std::vector<std::string> notes;
     const HistoryPathSteps& steps = preview.steps;
@@ -239,8 +206,8 @@ std::string PreviewNotes(const MessagePreview& preview, const MessageContext& co
     for (const auto& [pass, changedBy] :
          {std::pair{"1", &steps.firstPassRules}, std::pair{"2", &steps.secondPassRules}}) {
         for (const std::size_t rule : *changedBy) {
-            notes.push_back(
-                Filled(NoteAliasRule, pass, Quoted(rules.from[rule] + "==" + rules.to[rule])));
+            notes.push_back(TranslateFilled(NoteAliasRule, pass,
+                                            Quoted(rules.from[rule] + "==" + rules.to[rule])));
         }
     }
     if (steps.cleaned != steps.secondPass) notes.push_back(TranslateAnsi(NoteCleaned));
@@ -249,8 +216,9 @@ std::string PreviewNotes(const MessagePreview& preview, const MessageContext& co
     if (preview.tooLong) notes.push_back(TranslateAnsi(NoteTooLong));
     if (preview.folderMissing) notes.push_back(TranslateAnsi(NoteFolderMissing));
     const bool utf8 = preview.encoding == EntryEncoding::Utf8;
-    notes.push_back(Filled(preview.fileHasEntries ? NoteKeepsEncoding : NoteNewFileEncoding,
-                           utf8 ? HistoryEncodingUtf8 : HistoryEncodingAnsi));
+    notes.push_back(
+        TranslateFilled(preview.fileHasEntries ? NoteKeepsEncoding : NoteNewFileEncoding,
+                        utf8 ? HistoryEncodingUtf8 : HistoryEncodingAnsi));
     std::string text;
     for (const std::string& note : notes) text += (text.empty() ? "" : NL) + note;
     return text;
@@ -282,6 +250,8 @@ std::vector<std::string> TranslatedTexts() {
     for (const ControlSpec& row : Layout) {
         if (HasTranslatedCaption(row.kind) && row.text[0] != '\0') texts.emplace_back(row.text);
     }
+    for (std::string& text : ListFileEditor::TranslatedTexts()) texts.push_back(std::move(text));
+    for (std::string& text : ConvertHistory::TranslatedTexts()) texts.push_back(std::move(text));
     return texts;
 }
 
@@ -304,8 +274,8 @@ void TfOptions::FormShow() {
         SetSettingControl(row, ReadSetting(row.key, row.shownDefault));
     }
     cbFolder1Change();
-    LoadListFile(AliasesFileName(PluginPath), "Memo1");
-    LoadListFile(ExcludeFileName(PluginPath), "mExclude");
+    aliases_.Load(*form_, AliasesFileName(PluginPath));
+    exclude_.Load(*form_, ExcludeFileName(PluginPath));
     form_->AddItem("lbLangs", "English");
     std::vector<std::string> languages;
     FindFiles(LanguagesFolder(), "*.ini", languages);
@@ -361,19 +331,6 @@ void TfOptions::SelectFolderItem(const std::string& stored) {
     form_->Select("cbFolder1", QuilletPathItem);
 }
 
-// A list file that exists but cannot be read is not shown, and its editor is disabled so that
-// "Save" does not replace the file with an empty text.
-void TfOptions::LoadListFile(const std::string& fileName, const std::string& editor) {
-    if (!platform::FileExists(fileName)) return;
-    const std::optional<std::string> content = platform::ReadWholeFile(fileName);
-    if (!content) {
-        form_->SetEnabled(editor, false);
-        ShowError("Cannot read file \"" + fileName + "\". It is left as it is.");
-        return;
-    }
-    form_->SetText(editor, WithCrLf(*content));
-}
-
 void TfOptions::FindFiles(std::string folder, std::string mask, std::vector<std::string>& names) {
     if (mask.empty()) mask = "*.*";
     if (folder.empty() || folder.back() != '\\') folder += '\\';
@@ -411,11 +368,17 @@ void TfOptions::bResetClick() {
 
 // ---- Closing -----------------------------------------------------------------------------------
 
+// A list file whose own change the user kept stays shown, with the dialog open, so that the
+// user sees it and may redo their change on it.
 void TfOptions::bSaveClick() {
     if (!SaveSettings()) return;
-    if (!SaveListFile(AliasesFileName(PluginPath), "Memo1")) return;
-    if (!SaveListFile(ExcludeFileName(PluginPath), "mExclude")) return;
-    form_->Close();
+    bool keptFile = false;
+    for (ListFileEditor* list : {&aliases_, &exclude_}) {
+        const ListFileEditor::Saved saved = list->Save(*form_);
+        if (saved == ListFileEditor::Saved::Failed) return;
+        keptFile = keptFile || saved == ListFileEditor::Saved::KeptFile;
+    }
+    if (!keptFile) form_->Close();
 }
 
 bool TfOptions::SaveSettings() {
@@ -430,15 +393,10 @@ bool TfOptions::SaveSettings() {
     return true;
 }
 
-bool TfOptions::SaveListFile(const std::string& fileName, const std::string& editor) {
-    if (!form_->Enabled(editor)) return true;  // not loaded: the file stays as it is
-    try {
-        platform::WriteWholeFile(fileName, WithCrLf(form_->Text(editor)));
-    } catch (const platform::SystemError& error) {
-        ShowError("Cannot create file \"" + fileName + "\". " + error.reason());
-        return false;
-    }
-    return true;
+// Converting old history files to UTF-8: the Preview page's notes on a file's encoding follow.
+void TfOptions::bConvertClick() {
+    convert_.Click(*form_, PluginPath);
+    if (form_->ActivePage() == PreviewPage()) UpdatePreview();
 }
 
 void TfOptions::Button1Click() {
@@ -456,10 +414,8 @@ UnsavedOptions TfOptions::OptionsShown() const {
     for (const SettingRow& row : SettingsTable) {
         options.settings[static_cast<std::size_t>(row.setting)] = SettingControlValue(row);
     }
-    // An editor whose file could not be read is not saved: the file stays, and a message finds
-    // it as unreadable as the dialog did, that is without rules or entries.
-    if (form_->Enabled("Memo1")) options.aliasesText = form_->Text("Memo1");
-    if (form_->Enabled("mExclude")) options.excludeText = form_->Text("mExclude");
+    options.aliasesText = aliases_.TextAfterSaving(*form_);
+    options.excludeText = exclude_.TextAfterSaving(*form_);
     return options;
 }
 
@@ -589,6 +545,7 @@ void TfOptions::OnClick(const std::string& control) {
     if (control == "bReset") bResetClick();
     if (control == "Button1") Button1Click();
     if (control == "Label7") Label7Click();
+    if (control == "bConvert") bConvertClick();
     if (control == EncodingControl && form_->ActivePage() == PreviewPage()) UpdatePreview();
 }
 

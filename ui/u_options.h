@@ -14,6 +14,8 @@
 #include "config/u_IniSettings.h"
 #include "history/uHistorySave.h"
 #include "platform/dialog.h"
+#include "ui/ConvertHistory.h"
+#include "ui/ListFileEditor.h"
 
 namespace quillet {
 
@@ -58,6 +60,7 @@ public:
     void bSelDirClick();
     void bSaveClick();
     void bResetClick();
+    void bConvertClick();
     void Button1Click();
     void Label7Click();
     int lbLangsMeasureItem(int index, int textHeight);
@@ -93,12 +96,13 @@ private:
     THistoryRec SampleRecord() const;
     void UpdatePreview();
     void PreviewInputChange(const std::string& control);
-    void LoadListFile(const std::string& fileName, const std::string& editor);
     bool SaveSettings();
-    bool SaveListFile(const std::string& fileName, const std::string& editor);
     void ShowError(const std::string& text);
 
     std::unique_ptr<platform::Dialog> form_;
+    ListFileEditor aliases_{"Memo1"};
+    ListFileEditor exclude_{"mExclude"};
+    ConvertHistory convert_{{"bConvert", "pbConvert", "cbUtf8", {"bSave", "Button1", "bReset"}}};
 };
 
 // Shows the options dialog modally and returns true when the user has closed it. Where the

@@ -125,6 +125,8 @@ WindowKind WindowKindOf(const Control& control) {
             return {WC_STATICW, SS_WHITERECT | WS_CLIPSIBLINGS, 0};
         case ControlKind::Picture:
             return {WC_STATICW, SS_BITMAP, 0};
+        case ControlKind::ProgressBar:
+            return {PROGRESS_CLASSW, 0, 0};
         case ControlKind::Form:
             break;
     }
@@ -224,6 +226,9 @@ public:
     void SetEnabled(const std::string& control, bool enabled) override;
     bool Checked(const std::string& control) const override;
     void SetChecked(const std::string& control, bool checked) override;
+    bool ReadOnly(const std::string& control) const override;
+    void SetReadOnly(const std::string& control, bool readOnly) override;
+    void SetProgress(const std::string& control, int position, int maximum) override;
     void AddItem(const std::string& control, const std::string& text) override;
     std::vector<std::string> Items(const std::string& control) const override;
     int SelectedIndex(const std::string& control) const override;
@@ -234,6 +239,8 @@ public:
     void ProcessMessages() override;
     std::optional<std::string> BrowseForFolder() override;
     void ShowError(const std::string& text, const std::string& caption) override;
+    void ShowInformation(const std::string& text, const std::string& caption) override;
+    bool AskYesNo(const std::string& text, const std::string& caption) override;
     void RunModal() override;
     void Close() override;
     void BringToFront() override;
@@ -265,6 +272,7 @@ private:
     void AddPage(Control& tabs, Control& page, std::size_t index);
     void FitLabel(const Control& control);
     void SelectItemText(const Control& control, const std::string& text);
+    int ShowBox(const std::string& text, const std::string& caption, UINT type);
 
     Control& Find(const std::string& name);
     const Control& Find(const std::string& name) const;
@@ -336,7 +344,8 @@ void Win32Dialog::Build(const std::vector<ControlSpec>& layout) {
     }
 
     const auto scope = activation_.Activate();
-    INITCOMMONCONTROLSEX classes{sizeof classes, ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
+    INITCOMMONCONTROLSEX classes{sizeof classes,
+                                 ICC_TAB_CLASSES | ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
     ::InitCommonControlsEx(&classes);
     FillGuard filling(filling_);
     CreateForm(controls_.front());
@@ -896,6 +905,26 @@ void Win32Dialog::SetChecked(const std::string& name, bool checked) {
     ::SendMessageW(Find(name).window, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
+bool Win32Dialog::ReadOnly(const std::string& name) const {
+    return (::GetWindowLongW(Find(name).window, GWL_STYLE) & ES_READONLY) != 0;
+}
+
+void Win32Dialog::SetReadOnly(const std::string& name, bool readOnly) {
+    FillGuard filling(filling_);
+    ::SendMessageW(Find(name).window, EM_SETREADONLY, readOnly ? TRUE : FALSE, 0);
+}
+
+void Win32Dialog::SetProgress(const std::string& name, int position, int maximum) {
+    const Control& control = Find(name);
+    if (control.kind != ControlKind::ProgressBar) {
+        throw std::invalid_argument(name + " is no progress bar");
+    }
+    maximum = std::max(maximum, 1);
+    ::SendMessageW(control.window, PBM_SETRANGE32, 0, maximum);
+    ::SendMessageW(control.window, PBM_SETPOS,
+                   static_cast<WPARAM>(std::clamp(position, 0, maximum)), 0);
+}
+
 void Win32Dialog::AddItem(const std::string& name, const std::string& text) {
     FillGuard filling(filling_);
     const Control& control = Find(name);
@@ -1003,9 +1032,22 @@ std::optional<std::string> Win32Dialog::BrowseForFolder() {
 }
 
 void Win32Dialog::ShowError(const std::string& text, const std::string& caption) {
+    ShowBox(text, caption, MB_OK | MB_ICONERROR);
+}
+
+void Win32Dialog::ShowInformation(const std::string& text, const std::string& caption) {
+    ShowBox(text, caption, MB_OK | MB_ICONINFORMATION);
+}
+
+bool Win32Dialog::AskYesNo(const std::string& text, const std::string& caption) {
+    return ShowBox(text, caption, MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+// A box owned by the dialog, in the look of the module's manifest; the system's answer (IDOK,
+// IDYES, IDNO), 0 when it could not show the box.
+int Win32Dialog::ShowBox(const std::string& text, const std::string& caption, UINT type) {
     const auto scope = activation_.Activate();
-    ::MessageBoxA(::IsWindow(form_) ? form_ : nullptr, text.c_str(), caption.c_str(),
-                  MB_OK | MB_ICONERROR);
+    return ::MessageBoxA(::IsWindow(form_) ? form_ : nullptr, text.c_str(), caption.c_str(), type);
 }
 
 }  // namespace

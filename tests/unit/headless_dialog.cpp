@@ -1,5 +1,6 @@
 #include "headless_dialog.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "platform/platform.h"
@@ -57,7 +58,10 @@ HeadlessDialog::HeadlessDialog(const std::vector<platform::ControlSpec>& layout,
                 throw std::invalid_argument(name + ": pages, and only pages, go on tab controls");
             }
         }
-        Control control{row, row.text != nullptr ? row.text : "", true, false, {}, -1, 0};
+        Control control;
+        control.row = row;
+        control.text = row.text != nullptr ? row.text : "";
+        control.readOnly = (row.flags & platform::kReadOnly) != 0;
         byName_[name] = controls_.size();
         controls_.push_back(std::move(control));
     }
@@ -166,8 +170,18 @@ int HeadlessDialog::repaints(const std::string& control) const {
     return Find(control).repaints;
 }
 
+void HeadlessDialog::SetProgress(const std::string& name, int position, int maximum) {
+    Control& control = Find(name);
+    if (control.row.kind != ControlKind::ProgressBar) {
+        throw std::invalid_argument(name + " is no progress bar");
+    }
+    maximum = std::max(maximum, 1);
+    control.progress = {std::clamp(position, 0, maximum), maximum};
+}
+
 void HeadlessDialog::ProcessMessages() {
     ++processMessagesCalls;
+    if (whileProcessingMessages) whileProcessingMessages(*this);
 }
 
 std::optional<std::string> HeadlessDialog::BrowseForFolder() {
@@ -176,6 +190,18 @@ std::optional<std::string> HeadlessDialog::BrowseForFolder() {
 
 void HeadlessDialog::ShowError(const std::string& text, const std::string& caption) {
     errors_.push_back({text, caption});
+}
+
+void HeadlessDialog::ShowInformation(const std::string& text, const std::string& caption) {
+    informations_.push_back({text, caption});
+}
+
+bool HeadlessDialog::AskYesNo(const std::string& text, const std::string& caption) {
+    questions_.push_back({text, caption});
+    if (answers.empty()) throw std::logic_error("a question no test expected: " + text);
+    const bool yes = answers.front();
+    answers.pop_front();
+    return yes;
 }
 
 void HeadlessDialog::RunModal() {
@@ -217,7 +243,11 @@ void HeadlessDialog::SwitchToPage(int index) {
 }
 
 void HeadlessDialog::Type(const std::string& control, const std::string& text) {
-    Find(control).text = text;
+    Control& typed = Find(control);
+    if (!typed.enabled || typed.readOnly) {
+        throw std::logic_error(control + " is disabled or read-only: it takes no typing");
+    }
+    typed.text = text;
     events_.OnChange(control);
 }
 

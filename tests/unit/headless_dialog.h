@@ -1,11 +1,12 @@
 // A dialog without a screen, for tests of portable form logic: it keeps each control's text,
 // state, rows and selection as the Win32 dialog would, lets a test act as the user (clicks,
-// picks, page switches, painting rows) and records what the form did (error boxes, closing,
-// repaints, bringing it to the front). Like the Win32 dialog it refuses a layout whose tree is
-// broken, throws for a control name that is not in the layout, and raises no events while the form
-// fills it.
+// picks, page switches, painting rows, answering questions) and records what the form did
+// (message boxes, closing, repaints, progress, bringing it to the front). Like the Win32 dialog it
+// refuses a layout whose tree is broken, throws for a control name that is not in the layout, and
+// raises no events while the form fills it.
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <optional>
@@ -35,9 +36,15 @@ public:
     std::vector<PaintCall> calls;
 };
 
+// A message box the form showed (an error, an information or a question).
 struct ShownError {
     std::string text;
     std::string caption;
+};
+
+struct Progress {
+    int position = 0;
+    int maximum = 0;
 };
 
 class HeadlessDialog final : public platform::Dialog {
@@ -56,6 +63,11 @@ public:
     void SetChecked(const std::string& control, bool checked) override {
         Find(control).checked = checked;
     }
+    bool ReadOnly(const std::string& control) const override { return Find(control).readOnly; }
+    void SetReadOnly(const std::string& control, bool readOnly) override {
+        Find(control).readOnly = readOnly;
+    }
+    void SetProgress(const std::string& control, int position, int maximum) override;
     void AddItem(const std::string& control, const std::string& text) override;
     std::vector<std::string> Items(const std::string& control) const override;
     int SelectedIndex(const std::string& control) const override;
@@ -66,6 +78,9 @@ public:
     void ProcessMessages() override;
     std::optional<std::string> BrowseForFolder() override;
     void ShowError(const std::string& text, const std::string& caption) override;
+    void ShowInformation(const std::string& text, const std::string& caption) override;
+    // Answers with the first of `answers`; a question the test did not expect is a failure.
+    bool AskYesNo(const std::string& text, const std::string& caption) override;
     // Runs OnShow, then, unless the form closed itself, the test's whileShown script.
     void RunModal() override;
     void Close() override;
@@ -76,7 +91,8 @@ public:
     void Pick(const std::string& control, int index);         // a row of a list, with OnChange
     void DoubleClick(const std::string& control, int index);  // selects the row first
     void SwitchToPage(int index);                             // with OnChange of the tab control
-    void Type(const std::string& control, const std::string& text);  // with OnChange
+    // With OnChange; a disabled or read-only control takes no typing.
+    void Type(const std::string& control, const std::string& text);
     int MeasureRow(const std::string& control, int index, int textHeight);
     std::vector<PaintCall> PaintRow(const std::string& control, int index,
                                     const platform::Rect& rect, bool selected);
@@ -84,11 +100,17 @@ public:
     // ---- What the test scripts and watches
     std::function<void(HeadlessDialog&)> whileShown;
     std::optional<std::string> folderChoice;  // what the folder picker returns
+    std::deque<bool> answers;                 // the user's answers to questions, Yes as true
+    // What the user does while the form lets pending messages run (a click during a long task).
+    std::function<void(HeadlessDialog&)> whileProcessingMessages;
     int processMessagesCalls = 0;
     int broughtToFront = 0;
 
     bool closed() const { return closed_; }
     const std::vector<ShownError>& errors() const { return errors_; }
+    const std::vector<ShownError>& informations() const { return informations_; }
+    const std::vector<ShownError>& questions() const { return questions_; }
+    Progress progress(const std::string& control) const { return Find(control).progress; }
     int repaints(const std::string& control) const;
     const platform::ControlSpec& Row(const std::string& control) const;
 
@@ -98,6 +120,8 @@ private:
         std::string text;
         bool enabled = true;
         bool checked = false;
+        bool readOnly = false;
+        Progress progress;
         std::vector<std::string> items;
         int selected = -1;
         int repaints = 0;
@@ -110,6 +134,8 @@ private:
     std::vector<Control> controls_;
     std::map<std::string, std::size_t> byName_;
     std::vector<ShownError> errors_;
+    std::vector<ShownError> informations_;
+    std::vector<ShownError> questions_;
     int activePage_ = 0;
     bool closed_ = false;
 };

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <set>
@@ -29,6 +30,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::HeadlessDialog;
 using test::PaintCall;
+using ::testing::StartsWith;
 
 using test::Utf16File;
 
@@ -111,8 +113,8 @@ TEST_F(OptionsTest, WithoutFilesShowsTheDefaultsAndSavesThem) {
     EXPECT_EQ(Setting("PathFileExt"), "txt");
     EXPECT_EQ(Setting("PathFolderCustom"), "C:\\");
     EXPECT_EQ(Setting("HistoryEncoding"), "ANSI");
-    EXPECT_EQ(File("aliases.ini"), "");
-    EXPECT_EQ(File("Exclude.ini"), "");
+    EXPECT_FALSE(File("aliases.ini"));  // editors left empty: nothing to write
+    EXPECT_FALSE(File("Exclude.ini"));
     EXPECT_EQ(StoredLanguage(), u"<none>");  // Save does not write the language
 }
 
@@ -178,19 +180,21 @@ TEST_F(OptionsTest, FolderPickerReplacesTheCustomFolderOnlyWhenConfirmed) {
     EXPECT_EQ(d.Text("eCustomFolder"), "E:\\Chats");
 }
 
+// A list file is shown with CR LF line breaks; Save leaves an editor the user did not touch
+// alone (its file keeps its own line breaks) and writes a changed one as shown, its final line
+// break kept or not.
 TEST_F(OptionsTest, ListFilesComeBackWithCrLfAndTheirFinalLineBreak) {
     struct Case {
         std::optional<std::string> before;  // none: no file
         std::string shown;
-        std::string after;
     };
     const std::vector<Case> cases = {
-        {std::nullopt, "", ""},
-        {"", "", ""},
-        {"111\r\n222\r\n", "111\r\n222\r\n", "111\r\n222\r\n"},
-        {"111\r\n222", "111\r\n222", "111\r\n222"},
-        {"111\n222\n", "111\r\n222\r\n", "111\r\n222\r\n"},
-        {"111\r222\n\r\n", "111\r\n222\r\n\r\n", "111\r\n222\r\n\r\n"},
+        {std::nullopt, ""},
+        {"", ""},
+        {"111\r\n222\r\n", "111\r\n222\r\n"},
+        {"111\r\n222", "111\r\n222"},
+        {"111\n222\n", "111\r\n222\r\n"},
+        {"111\r222\n\r\n", "111\r\n222\r\n\r\n"},
     };
     for (const Case& c : cases) {
         for (const std::string name : {"aliases.ini", "Exclude.ini"}) {
@@ -200,9 +204,82 @@ TEST_F(OptionsTest, ListFilesComeBackWithCrLfAndTheirFinalLineBreak) {
         HeadlessDialog& d = Open();
         EXPECT_EQ(d.Text("Memo1"), c.shown);
         EXPECT_EQ(d.Text("mExclude"), c.shown);
+        d.Type("mExclude", "0\r\n" + c.shown);
         d.Click("bSave");
-        EXPECT_EQ(File("aliases.ini"), c.after);
-        EXPECT_EQ(File("Exclude.ini"), c.after);
+        EXPECT_EQ(File("aliases.ini"), c.before);
+        EXPECT_EQ(File("Exclude.ini"), "0\r\n" + c.shown);
+    }
+}
+
+// Save writes a list file only when the user changed its editor, so that a change another
+// program made to the file meanwhile survives; when both changed, the user chooses. The other
+// settings are saved in every case.
+TEST_F(OptionsTest, SaveKeepsAChangeMadeToAListFileWhileTheDialogWasOpen) {
+    struct Case {
+        const char* name;
+        std::optional<std::string> before;   // aliases.ini when the dialog opens
+        std::optional<std::string> notepad;  // written meanwhile by another program
+        std::optional<std::string> typed;    // into Memo1
+        std::deque<bool> answers;            // to the question; none: no question
+        std::string after;                   // aliases.ini after Save
+    };
+    const std::vector<Case> cases = {
+        {"another program's change survives", "a==b\r\n", "a==c\r\n", {}, {}, "a==c\r\n"},
+        {"the user's change is written", "a==b\r\n", {}, "x==y", {}, "x==y"},
+        {"both changed, Yes: the user's", "a==b\r\n", "a==c\r\n", "x==y", {true}, "x==y"},
+        {"both changed, No: the file's", "a==b\r\n", "a==c\r\n", "x==y", {false}, "a==c\r\n"},
+        {"made meanwhile, No", {}, "n==m", "x==y", {false}, "n==m"},
+    };
+    for (const Case& c : cases) {
+        fs::remove(folder.native("aliases.ini"));
+        if (c.before) WriteFile("aliases.ini", *c.before);
+        HeadlessDialog& d = Open();
+        d.Type("ePath2", c.name);
+        if (c.typed) d.Type("Memo1", *c.typed);
+        if (c.notepad) WriteFile("aliases.ini", *c.notepad);
+        d.answers = c.answers;
+        d.Click("bSave");
+        EXPECT_EQ(File("aliases.ini"), c.after) << c.name;
+        EXPECT_EQ(Setting("PathFolder2"), c.name);
+        ASSERT_EQ(d.questions().size(), c.answers.size()) << c.name;
+        const bool keptFile = c.answers == std::deque<bool>{false};
+        if (!c.answers.empty()) {
+            EXPECT_THAT(
+                d.questions()[0].text,
+                ::testing::StartsWith("\"" + folder.path("aliases.ini") + "\" was changed"));
+        }
+        // Kept: the dialog stays open on the file's text, and a second Save has nothing to write.
+        EXPECT_EQ(d.closed(), !keptFile) << c.name;
+        if (keptFile) {
+            EXPECT_EQ(d.Text("Memo1"), c.after) << c.name;
+            d.Click("bSave");
+            EXPECT_TRUE(d.closed()) << c.name;
+            EXPECT_EQ(d.questions().size(), 1u) << c.name;
+            EXPECT_EQ(File("aliases.ini"), c.after) << c.name;
+        }
+    }
+}
+
+// A list file whose bytes a text editor cannot hold (a NUL byte, UTF-16) is not shown: a note
+// is, in an editor that cannot be changed, and Save leaves the file as it is.
+TEST_F(OptionsTest, ListFileTheEditorCannotShowIsLeftAlone) {
+    using namespace std::string_literals;
+    for (const std::string& bytes : {"a==b\0c\r\n"s,
+                                     "\xFF\xFE"
+                                     "a\0=\0"s,
+                                     "\xFE\xFF\0a\0="s}) {
+        WriteFile("aliases.ini", bytes);
+        WriteFile("Exclude.ini", bytes);
+        HeadlessDialog& d = Open();
+        for (const char* editor : {"Memo1", "mExclude"}) {
+            EXPECT_TRUE(d.ReadOnly(editor));
+            EXPECT_TRUE(d.Enabled(editor));
+            EXPECT_THAT(d.Text(editor), ::testing::StartsWith("This file cannot be shown here"));
+        }
+        d.Click("bSave");
+        EXPECT_TRUE(d.closed());
+        EXPECT_EQ(File("aliases.ini"), bytes);
+        EXPECT_EQ(File("Exclude.ini"), bytes);
     }
 }
 
@@ -235,6 +312,94 @@ TEST_F(OptionsTest, SaveWritesWhatIsShownAndCancelWritesNothing) {
     EXPECT_EQ(Setting("PathFolderCustom"), "D:\\Mine");
     EXPECT_NE(File("Quillet.ini")->find("PathFolder2= Logs \r\n"), std::string::npos);
     EXPECT_EQ(File("aliases.ini"), "a==b");
+}
+
+// "Convert existing files..." on the history of the saved settings (the default place here),
+// beside a file that is UTF-8 already: the question with the figures, the files converted or
+// not, the box for new files ticked, and the report. A click while it runs (the dialog lets its
+// messages run between pieces) stops it after the file under way.
+TEST_F(OptionsTest, ConvertButtonTurnsOldHistoryFilesIntoUtf8) {
+    const std::string bom = "\xEF\xBB\xBF";
+    const std::string utf8File = "HISTORY\\ICQ\\777\\9.TXT";
+    struct File {
+        std::string path;
+        std::string bytes;
+        bool converted;
+    };
+    struct Case {
+        const char* name;
+        std::vector<File> ansiFiles;
+        std::deque<bool> answers;
+        bool clickWhileRunning;
+        std::string question;  // its start; empty: none asked
+        std::string report;    // its start; empty: none shown
+    };
+    const std::string good = "Bob\r\nHall\xF6\r\n\r\n";
+    const std::string goodInUtf8 = "Bob\r\nHall\xC3\xB6\r\n\r\n";
+    const std::string mixed = "Bob\r\nHall\xF6\r\nHall\xC3\xB6\r\n";  // line 3 is UTF-8
+    const std::string one = "HISTORY\\ICQ\\777\\1.TXT", two = "HISTORY\\ICQ\\777\\2.TXT";
+    const std::vector<Case> cases = {
+        {"Yes",
+         {{one, good, true}, {two, mixed, false}},
+         {true},
+         false,
+         "History files in ANSI: 2 (0.1 MB). Convert them to UTF-8?\n\nFolder: ",
+         "Converted to UTF-8: 1 of 2 history files.\n\nLeft as they were:\nICQ\\777\\2.TXT: "
+         "UTF-8 among the ANSI text at line 3: the file mixes encodings\n\nNew history files"},
+        {"No", {{one, good, false}}, {false}, false, "History files in ANSI: 1 (0.1 MB).", ""},
+        {"none", {}, {}, false, "", "There are no ANSI history files to convert."},
+        {"stopped",
+         {{one, good, true}, {two, good, false}},
+         {true},
+         true,
+         "History files in ANSI: 2 (0.1 MB).",
+         "Converted to UTF-8: 1 of 2 history files.\nStopped before the rest; files still in "
+         "ANSI: 1."},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(folder.native("HISTORY"));
+        for (const File& file : c.ansiFiles) WriteFile(file.path, file.bytes);
+        WriteFile(utf8File, bom + goodInUtf8);
+        HeadlessDialog& d = Open();
+        d.answers = c.answers;
+        bool clicked = false;
+        std::string captionWhileRunning;
+        bool saveWhileRunning = true;
+        if (c.clickWhileRunning) {
+            d.whileProcessingMessages = [&](HeadlessDialog& running) {
+                if (std::exchange(clicked, true)) return;
+                captionWhileRunning = running.Text("bConvert");
+                saveWhileRunning = running.Enabled("bSave");
+                running.Click("bConvert");
+            };
+        }
+        d.Click("bConvert");
+        ASSERT_EQ(d.questions().size(), c.question.empty() ? 0u : 1u) << c.name;
+        if (!c.question.empty()) {
+            EXPECT_THAT(d.questions()[0].text, StartsWith(c.question));
+        }
+        ASSERT_EQ(d.informations().size(), c.report.empty() ? 0u : 1u) << c.name;
+        if (!c.report.empty()) {
+            EXPECT_THAT(d.informations()[0].text, StartsWith(c.report));
+        }
+        for (const File& file : c.ansiFiles) {
+            const std::string after = OptionsTest::File(file.path).value_or("");
+            EXPECT_EQ(after, file.converted ? bom + goodInUtf8 : file.bytes) << c.name << file.path;
+        }
+        EXPECT_EQ(OptionsTest::File(utf8File), bom + goodInUtf8) << c.name;
+        const bool confirmed = c.answers == std::deque<bool>{true};
+        EXPECT_EQ(d.Checked("cbUtf8"), confirmed) << c.name;
+        const test::Progress bar = d.progress("pbConvert");
+        EXPECT_EQ(bar.maximum > 0 && bar.position == bar.maximum, confirmed && !c.clickWhileRunning)
+            << c.name;
+        if (c.clickWhileRunning) {
+            EXPECT_EQ(captionWhileRunning, "Cancel");
+            EXPECT_FALSE(saveWhileRunning);
+        }
+        EXPECT_EQ(d.Text("bConvert"), "Convert existing files...") << c.name;
+        EXPECT_TRUE(d.Enabled("bSave")) << c.name;
+        EXPECT_TRUE(d.errors().empty()) << c.name;
+    }
 }
 
 // The entry with the time of its name line taken out: the page shows the time it was worked out,
@@ -369,6 +534,7 @@ TEST_F(OptionsTest, FailedSettingWriteKeepsTheDialogOpen) {
 TEST_F(OptionsTest, FailedListFileWriteNamesTheFileAndTheReason) {
     fs::create_directory(folder.native("aliases.ini"));  // no file can be created there
     HeadlessDialog& d = Open();
+    d.Type("Memo1", "a==b");
     d.Type("mExclude", "123");
     d.Click("bSave");
     ASSERT_EQ(d.errors().size(), 1u);
@@ -656,6 +822,38 @@ TEST_F(OptionsTest, FilledInTemplateIsWhatTheDialogShows) {
     d.Type("mExclude", "12345");
     d.Type("ePrevName", "Bob");
     shown += d.Text("lPrevNotes") + "\n";
+    // The note in place of a list file the editor cannot show (its lines broken CR LF, as a text
+    // editor breaks them), and the question when a list file changed both on disk and here.
+    WriteFile("aliases.ini", std::string("a\0b", 3));
+    HeadlessDialog& lists = Open();
+    lists.Type("mExclude", "1");
+    WriteFile("Exclude.ini", "2");
+    lists.answers = {false};
+    lists.Click("bSave");
+    std::string note = lists.Text("Memo1");
+    for (std::size_t at = 0; (at = note.find("\r\n", at)) != std::string::npos; at += 2) {
+        note.replace(at, 2, "\n\r");
+    }
+    shown += note + "\n";
+    for (const test::ShownError& question : lists.questions()) shown += question.text + "\n";
+    // The boxes of the conversion to UTF-8: nothing to convert; then more files left alone than
+    // a report names, and one converted; then a conversion stopped by the user.
+    fs::remove_all(folder.native("HISTORY"));
+    HeadlessDialog& convert = Open();
+    convert.Click("bConvert");
+    for (int i = 10; i < 26; ++i)
+        WriteFile("HISTORY\\" + std::to_string(i) + ".TXT", "\xEB\r\n\xC3\xAB");
+    WriteFile("HISTORY\\z.TXT", "x\r\n");
+    convert.answers = {true, true};
+    convert.Click("bConvert");
+    bool stopped = false;
+    convert.whileProcessingMessages = [&](HeadlessDialog& running) {
+        if (!std::exchange(stopped, true)) running.Click("bConvert");
+    };
+    convert.Click("bConvert");
+    for (const auto* boxes : {&convert.questions(), &convert.informations()}) {
+        for (const test::ShownError& box : *boxes) shown += box.text + "\n";
+    }
 
     for (const std::string& text : TranslatedTexts()) {
         const std::u16string key = DictKey(text);

@@ -489,6 +489,7 @@ const std::vector<ControlSpec> kTestLayout = {
     {ControlKind::Panel, "Banner", "Page2", 300, 200, 0, 60, ""},
     {ControlKind::WhiteShape, "Shape", "Banner", 0, 0, 0, 0, ""},
     {ControlKind::Picture, "Image", "Banner", 10, 5, 50, 40, "no-such-picture.bmp"},
+    {ControlKind::ProgressBar, "pbTest", "Page2", 16, 175, 200, 17, ""},
 };
 
 constexpr int kFirstId = 1000;
@@ -613,6 +614,7 @@ TEST_F(BuilderTest, EachRowBecomesAStandardControlWhereItsRowSays) {
         {"lbRows", "ListBox", "Page2", {16, 16, 473, 166}, true},
         {"lLink", "Static", "Page2", {16, 230, 0, 0}, false},
         {"Shape", "Static", "Banner", {0, 0, 0, 60}, false},
+        {"pbTest", "msctls_progress32", "Page2", {16, 175, 216, 192}, false},
     };
     for (const Expected& row : expected) {
         SCOPED_TRACE(row.name);
@@ -734,6 +736,19 @@ TEST_F(BuilderTest, ContentRoundTripsThroughTheControls) {
     dialog_->Select("lbRows", 0);
     EXPECT_EQ(dialog_->SelectedIndex("lbRows"), 0);
 
+    EXPECT_FALSE(dialog_->ReadOnly("mText"));
+    dialog_->SetReadOnly("mText", true);
+    EXPECT_TRUE(dialog_->ReadOnly("mText"));
+    EXPECT_TRUE(::GetWindowLongA(Window("mText"), GWL_STYLE) & ES_READONLY);
+    EXPECT_TRUE(::IsWindowEnabled(Window("mText")));
+
+    dialog_->SetProgress("pbTest", 30, 120);
+    EXPECT_EQ(::SendMessageA(Window("pbTest"), PBM_GETRANGE, FALSE, 0), 120);
+    EXPECT_EQ(::SendMessageA(Window("pbTest"), PBM_GETPOS, 0, 0), 30);
+    dialog_->SetProgress("pbTest", 500, 120);  // past the end: at the end
+    EXPECT_EQ(::SendMessageA(Window("pbTest"), PBM_GETPOS, 0, 0), 120);
+    EXPECT_THROW(dialog_->SetProgress("eInGroup", 1, 2), std::invalid_argument);
+
     EXPECT_TRUE(dialog_->Enabled("eInGroup"));
     dialog_->SetEnabled("eInGroup", false);
     EXPECT_FALSE(dialog_->Enabled("eInGroup"));
@@ -850,21 +865,38 @@ TEST_F(BuilderTest, ModalLoopHandsAQuitRequestOnToTheHost) {
     EXPECT_EQ(message.wParam, 42u);
 }
 
+// The second button shows an error, then an information, then asks a question twice (answered
+// Yes, then No).
 TEST_F(BuilderTest, MessageBoxesBelongToTheDialogAndAFailingHandlerDoesNotEndIt) {
+    std::vector<bool> answers;
     events_.onClick = [&](const std::string& control) {
         if (control == "bFirst") throw std::runtime_error("handler failed on purpose");
-        if (control == "bSecond") dialog_->ShowError("Cannot create file \"x\".", "Error");
+        if (control != "bSecond") return;
+        dialog_->ShowError("Cannot create file \"x\".", "Error");
+        dialog_->ShowInformation("2 files converted.", "Done");
+        for (int question = 0; question < 2; ++question) {
+            answers.push_back(dialog_->AskYesNo("Replace it?", "Question"));
+        }
     };
     std::vector<std::string> boxes;
     const auto problems = RunWithUser([&](User& user) {
         HWND form = user.WaitForWindow("Builder test");
-        for (const char* button : {"bFirst", "bSecond"}) {
-            ::PostMessageA(Window(button), BM_CLICK, 0, 0);
+        const struct {
+            const char* button;  // clicked first; null: the box follows the one before
+            int answer;
+        } steps[] = {{"bFirst", IDOK},
+                     {"bSecond", IDOK},
+                     {nullptr, IDOK},
+                     {nullptr, IDYES},
+                     {nullptr, IDNO}};
+        for (const auto& step : steps) {
+            if (step.button != nullptr) ::PostMessageA(Window(step.button), BM_CLICK, 0, 0);
             HWND box = user.WaitForMessageBox();
             user.Check(::GetWindow(box, GW_OWNER) == form,
                        "a message box without the dialog as owner");
             boxes.push_back(TextOf(box) + ": " + TextOf(::GetDlgItem(box, 0xFFFF)));
-            ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+            user.Check(::GetDlgItem(box, step.answer) != nullptr, "a box without its button");
+            ::PostMessageA(box, WM_COMMAND, step.answer, 0);
             user.Check(WaitUntil([&] { return !::IsWindow(box); }), "the message box stayed");
         }
         user.Check(::IsWindowVisible(form) != FALSE, "the dialog ended with its handler");
@@ -872,7 +904,9 @@ TEST_F(BuilderTest, MessageBoxesBelongToTheDialogAndAFailingHandlerDoesNotEndIt)
     });
     EXPECT_THAT(problems, IsEmpty());
     EXPECT_THAT(boxes, ElementsAre("Quillet: handler failed on purpose",
-                                   "Error: Cannot create file \"x\"."));
+                                   "Error: Cannot create file \"x\".", "Done: 2 files converted.",
+                                   "Question: Replace it?", "Question: Replace it?"));
+    EXPECT_THAT(answers, ElementsAre(true, false));
 }
 
 TEST(BuilderLayout, RejectsLayoutsItCannotBuild) {
@@ -1468,7 +1502,8 @@ TEST_F(PluginOptionsTest, DialogTheSystemCannotMakeIsReportedWithItsReason) {
     EXPECT_EQ(WindowsOfClass("QuilletDialog"), 0);
 }
 
-// A file that cannot be written stops Save with a message box; the dialog stays open.
+// A file that cannot be written stops Save with a message box; the dialog stays open. Both
+// editors are changed, so that Save has both list files to write.
 TEST_F(PluginOptionsTest, SaveThatCannotWriteTellsWhyAndKeepsTheDialogOpen) {
     struct Case {
         const char* blocked;  // a folder of this name stands where the file should be
@@ -1490,6 +1525,10 @@ TEST_F(PluginOptionsTest, SaveThatCannotWriteTellsWhyAndKeepsTheDialogOpen) {
         bool stayedOpen = false;
         const auto problems = ShowOptions([&](User& user) {
             const OptionsWindows dialog = OptionsWindows::Find(user);
+            ::SendMessageA(dialog.AliasEditor(user), WM_SETTEXT, 0,
+                           reinterpret_cast<LPARAM>("a==b"));
+            ::SendMessageA(dialog.ExcludeEditor(user), WM_SETTEXT, 0,
+                           reinterpret_cast<LPARAM>("1"));
             ::PostMessageA(dialog.Button(user, "Save"), BM_CLICK, 0, 0);
             HWND box = user.WaitForMessageBox();
             boxText = TextOf(::GetDlgItem(box, 0xFFFF));
@@ -1507,7 +1546,7 @@ TEST_F(PluginOptionsTest, SaveThatCannotWriteTellsWhyAndKeepsTheDialogOpen) {
             EXPECT_EQ(Setting("Settings", "PathFolder2"), "History");
         }
         if (std::string(blocked.blocked) == "Exclude.ini") {
-            EXPECT_EQ(quillet::test::ReadBytes(folder_.native("aliases.ini")), "");
+            EXPECT_EQ(quillet::test::ReadBytes(folder_.native("aliases.ini")), "a==b");
         }
     }
 }
