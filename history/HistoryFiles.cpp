@@ -1,6 +1,7 @@
 #include "history/HistoryFiles.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "config/StringOps.h"
 #include "config/un_GetDirs.h"
@@ -71,6 +72,11 @@ HistoryLocation LocateHistory(const SettingsValues& settings, const std::string&
     const std::string folder =
         FolderOf(std::string_view(expanded).substr(0, FirstContactMacro(expanded)));
     return {TrimFolderLevels(CleanFileName(folder)), ExtensionOf(expanded)};
+}
+
+HistoryLocation LocateSavedHistory(const std::string& pluginPath) {
+    const std::optional<std::string> settings = platform::ReadWholeFile(IniFileNameFor(pluginPath));
+    return LocateHistory(SettingsValues::FromFileBytes(settings.value_or("")), pluginPath);
 }
 
 FoundHistoryFiles FindHistoryFiles(const HistoryLocation& location) {

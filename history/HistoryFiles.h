@@ -23,6 +23,10 @@ struct HistoryLocation {
 // The history's location under `settings` for the library at `pluginPath`.
 HistoryLocation LocateHistory(const SettingsValues& settings, const std::string& pluginPath);
 
+// The same under the settings file of the library at `pluginPath` as it is saved now (its
+// defaults when the file is missing or cannot be read).
+HistoryLocation LocateSavedHistory(const std::string& pluginPath);
+
 struct FoundHistoryFiles {
     std::vector<std::string> paths;                 // full paths, in path order
     std::vector<platform::SystemError> unreadable;  // folders that could not be listed

@@ -354,7 +354,7 @@ void TfOptions::cbFolder1Change() {
 }
 
 void TfOptions::bSelDirClick() {
-    if (const std::optional<std::string> folder = form_->BrowseForFolder()) {
+    if (const std::optional<std::string> folder = form_->BrowseForFolder("")) {
         form_->SetText("eCustomFolder", *folder);
     }
 }

@@ -74,6 +74,8 @@ public:
     void OnClick(const std::string& control) override;
     void OnChange(const std::string& control) override;
     void OnDoubleClick(const std::string& control) override;
+    void OnColumnClick(const std::string&, int) override {}
+    void OnEnterKey(const std::string&) override {}
     int OnMeasureItem(const std::string& control, int index, int textHeight) override;
     void OnDrawItem(const std::string& control, int index, const platform::Rect& rect,
                     bool selected, platform::RowPainter& painter) override;
