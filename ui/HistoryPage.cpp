@@ -237,23 +237,28 @@ void HistoryPage::Search(platform::Dialog& form, const std::string& pluginPath) 
     std::iota(order_.begin(), order_.end(), std::size_t{0});
     ShowResults(form);
 
+    form.SetText(controls_.count, CountText(outcome, found_.size()));
+}
+
+std::string HistoryPage::CountText(const Outcome& outcome, std::size_t listed) {
     std::string count = TranslateFilled(CountLine, std::to_string(outcome.matches),
                                         std::to_string(outcome.filesWithMatches));
-    if (outcome.matches > found_.size()) {
-        AddLine(count, TranslateFilled(CappedLine, std::to_string(found_.size())));
+    if (outcome.matches > listed) {
+        AddLine(count, TranslateFilled(CappedLine, std::to_string(listed)));
     }
     if (outcome.stopped) {
         AddLine(count, TranslateFilled(StoppedLine, std::to_string(outcome.filesSearched),
                                        std::to_string(outcome.filesTotal)));
     }
-    for (std::size_t i = 0; i < outcome.unreadable.size() && i < MostUnreadableNamed; ++i) {
-        AddLine(count, TranslateFilled(UnreadableLine, outcome.unreadable[i]));
+    const std::vector<std::string>& unreadable = outcome.unreadable;
+    for (std::size_t i = 0; i < unreadable.size() && i < MostUnreadableNamed; ++i) {
+        AddLine(count, TranslateFilled(UnreadableLine, unreadable[i]));
     }
-    if (outcome.unreadable.size() > MostUnreadableNamed) {
-        AddLine(count, TranslateFilled(MoreUnreadable, std::to_string(outcome.unreadable.size() -
-                                                                      MostUnreadableNamed)));
+    if (unreadable.size() > MostUnreadableNamed) {
+        AddLine(count, TranslateFilled(MoreUnreadable,
+                                       std::to_string(unreadable.size() - MostUnreadableNamed)));
     }
-    form.SetText(controls_.count, count);
+    return count;
 }
 
 // Each file in turn, matched as quillet-history matches: the reader decodes only the entries
@@ -291,7 +296,7 @@ void HistoryPage::SearchFiles(platform::Dialog& form, const std::vector<std::str
         file.contact = ContactOfFile(file.shown);
         const bool pathMatches =
             contact.empty() || contactMatcher.Contains(platform::AnsiToWide(file.shown));
-        std::size_t matchesBefore = outcome.matches;
+        const std::size_t matchesBefore = outcome.matches;
         try {
             HistoryReader reader = HistoryReader::OpenFile(path, options);
             std::size_t sinceTurn = 0;
@@ -299,27 +304,14 @@ void HistoryPage::SearchFiles(platform::Dialog& form, const std::vector<std::str
                 if ((pathMatches || contactMatcher.Contains(entry.name)) &&
                     textMatcher.Matches(entry)) {
                     ++outcome.matches;
-                    Found candidate{entry.time, entry.direction, {},           {},
-                                    fileIndex,  entry.line,      entry.offset, entry.size};
-                    const bool full = found_.size() >= mostListed_;
-                    if (mostListed_ > 0 && (!full || Newer(candidate, found_.front()))) {
-                        candidate.name = entry.name;
-                        candidate.firstLine = FirstLine(entry.text);
-                        if (full) {
-                            std::pop_heap(found_.begin(), found_.end(), Newer);
-                            found_.back() = std::move(candidate);
-                        } else {
-                            found_.push_back(std::move(candidate));
-                        }
-                        std::push_heap(found_.begin(), found_.end(), Newer);
-                    }
+                    file.codePage = reader.codePage();  // known once an entry has been read
+                    Keep(entry, fileIndex);
                 }
                 if (++sinceTurn == EntriesPerTurn) {
                     sinceTurn = 0;
                     turn();
                 }
             }
-            file.codePage = reader.codePage();
         } catch (const platform::SystemError& error) {
             outcome.unreadable.push_back(file.shown + ": " + error.reason());
         }
@@ -328,6 +320,23 @@ void HistoryPage::SearchFiles(platform::Dialog& form, const std::vector<std::str
         turn();
     }
     outcome.stopped = stopAsked_;
+}
+
+// An entry found joins those listed when there is room or it is newer than the oldest of them,
+// which then goes.
+void HistoryPage::Keep(const HistoryEntry& entry, std::size_t file) {
+    Found found{entry.time, entry.direction, {}, {}, file, entry.line, entry.offset, entry.size};
+    const bool full = found_.size() >= mostListed_;
+    if (mostListed_ == 0 || (full && !Newer(found, found_.front()))) return;
+    found.name = entry.name;
+    found.firstLine = FirstLine(entry.text);
+    if (full) {
+        std::pop_heap(found_.begin(), found_.end(), Newer);
+        found_.back() = std::move(found);
+    } else {
+        found_.push_back(std::move(found));
+    }
+    std::push_heap(found_.begin(), found_.end(), Newer);
 }
 
 // ---- The list ----------------------------------------------------------------------------------
@@ -340,8 +349,7 @@ void HistoryPage::ShowResults(platform::Dialog& form) {
     for (const std::size_t index : order_) {
         const Found& found = found_[index];
         const bool incoming = found.direction == EntryDirection::Received;
-        rows.push_back({DateCell(found.time), TimeCell(found.time),
-                        incoming ? found.name : files_[found.file].contact,
+        rows.push_back({DateCell(found.time), TimeCell(found.time), ContactOf(found),
                         incoming ? received : sent, found.firstLine});
     }
     form.SetRows(controls_.results, rows);
@@ -363,16 +371,25 @@ void HistoryPage::OnColumnClick(platform::Dialog& form, const std::string& contr
     const std::size_t selectedIndex =
         selected != nullptr ? static_cast<std::size_t>(selected - found_.data()) : 0;
 
+    SortBy(column);
+    const std::u16string shownEntry = form.WideText(controls_.entry);
+    ShowResults(form);
+    if (selected == nullptr) return;
+    const auto row = std::find(order_.begin(), order_.end(), selectedIndex);
+    form.Select(controls_.results, static_cast<int>(row - order_.begin()));
+    form.SetWideText(controls_.entry, shownEntry);
+    form.SetEnabled(controls_.openFile, true);
+}
+
+// The rows in the order of `column`, ascending or not, newest first where it holds the same.
+void HistoryPage::SortBy(int column) {
     // Texts are compared without regard to letter case, each lowered once.
     std::vector<std::u16string> keys;
     if (column == ContactColumn || column == TextColumn) {
         keys.reserve(found_.size());
         for (const Found& found : found_) {
-            const bool incoming = found.direction == EntryDirection::Received;
-            const std::u16string& text = column == TextColumn
-                                             ? found.firstLine
-                                             : (incoming ? found.name : files_[found.file].contact);
-            keys.push_back(platform::LowerCaseWide(text));
+            keys.push_back(
+                platform::LowerCaseWide(column == TextColumn ? found.firstLine : ContactOf(found)));
         }
     }
     const auto before = [&](std::size_t a, std::size_t b) {
@@ -394,13 +411,11 @@ void HistoryPage::OnColumnClick(platform::Dialog& form, const std::string& contr
     std::stable_sort(order_.begin(), order_.end(), [&](std::size_t a, std::size_t b) {
         return sortAscending_ ? before(a, b) : before(b, a);
     });
-    const std::u16string shownEntry = form.WideText(controls_.entry);
-    ShowResults(form);
-    if (selected == nullptr) return;
-    const auto row = std::find(order_.begin(), order_.end(), selectedIndex);
-    form.Select(controls_.results, static_cast<int>(row - order_.begin()));
-    form.SetWideText(controls_.entry, shownEntry);
-    form.SetEnabled(controls_.openFile, true);
+}
+
+// A received entry names the contact; a sent one names the user, so its file tells the contact.
+const std::u16string& HistoryPage::ContactOf(const Found& found) const {
+    return found.direction == EntryDirection::Received ? found.name : files_[found.file].contact;
 }
 
 const Found* HistoryPage::Selected(const platform::Dialog& form) const {

@@ -17,6 +17,7 @@
 
 #include "history/DateTime.h"
 #include "history/EntryFormat.h"
+#include "history/HistoryReader.h"
 #include "platform/dialog.h"
 
 namespace quillet {
@@ -84,10 +85,14 @@ private:
     void Search(platform::Dialog& form, const std::string& pluginPath);
     void SearchFiles(platform::Dialog& form, const std::vector<std::string>& paths,
                      const std::string& root, Outcome& outcome);
+    void Keep(const HistoryEntry& entry, std::size_t file);
+    static std::string CountText(const Outcome& outcome, std::size_t listed);
+    void SortBy(int column);
     void ShowResults(platform::Dialog& form);
     void ShowSelectedEntry(platform::Dialog& form);
     void OpenSelectedFile(platform::Dialog& form);
     const Found* Selected(const platform::Dialog& form) const;
+    const std::u16string& ContactOf(const Found& found) const;
 
     HistoryPageControls controls_;
     std::size_t mostListed_;
