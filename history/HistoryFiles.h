@@ -18,6 +18,9 @@ struct HistoryLocation {
     // The extension of history files, upper-cased as the writer writes it ("TXT"); files with it
     // in any letter case are history files.
     std::string extension;
+    // The rest of the template below the root, without the extension ("%PROTOCOL%\%UIN%\%YEAR%-
+    // %MONTH%"): where it holds date macros, it tells the date of each of a contact's files.
+    std::string fileTemplate;
 };
 
 // The history's location under `settings` for the library at `pluginPath`.
@@ -28,7 +31,9 @@ HistoryLocation LocateHistory(const SettingsValues& settings, const std::string&
 HistoryLocation LocateSavedHistory(const std::string& pluginPath);
 
 struct FoundHistoryFiles {
-    std::vector<std::string> paths;                 // full paths, in path order
+    // Full paths, in path order, except that the files one template's date macros split a
+    // contact's history into follow each other in date order.
+    std::vector<std::string> paths;
     std::vector<platform::SystemError> unreadable;  // folders that could not be listed
 };
 

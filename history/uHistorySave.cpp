@@ -139,8 +139,32 @@ bool IsAsciiEntry(const THistoryRec& rec, std::string_view ansiEntry) {
 
 // A contact's or the user's value as it may go into a path: no climbing out, no characters that
 // Windows refuses in names.
-std::string SafePathValue(const std::string& value) {
-    return NeutralizeDotSegments(ReplaceControlCharacters(value));
+std::string SafePathValue(const std::u16string& value) {
+    return NeutralizeDotSegments(ReplaceControlCharacters(platform::WideToAnsi(value)));
+}
+
+// The value of MessageMacroNames[index] for the record, worked out only for a macro the
+// template names.
+std::string MessageMacroValue(std::size_t index, const THistoryRec& rec) {
+    const auto date = [&] { return DecodeDateTime(rec.MsgTime); };
+    switch (index) {
+        case 0:
+            return Year(date().year);
+        case 1:
+            return TwoDigits(date().month);
+        case 2:
+            return TwoDigits(date().day);
+        case 3:
+            return SafePathValue(rec.Protocol);
+        case 4:
+            return SafePathValue(rec.ContactName);
+        case 5:
+            return SafePathValue(rec.ContactUIN);
+        case 6:
+            return SafePathValue(rec.MyUIN);
+        default:
+            return SafePathValue(rec.MyName);
+    }
 }
 }  // namespace
 
@@ -150,22 +174,11 @@ std::string JoinedPathTemplate(const SettingsValues& settings) {
 }
 
 std::string ExpandContactMacros(const std::string& pathTemplate, const THistoryRec& rec) {
-    const DateTimeFields date = DecodeDateTime(rec.MsgTime);
-    // The record's values in the order of MessageMacroNames.
-    const std::array<std::string, MessageMacroNames.size()> values = {
-        Year(date.year),
-        TwoDigits(date.month),
-        TwoDigits(date.day),
-        SafePathValue(platform::WideToAnsi(rec.Protocol)),
-        SafePathValue(platform::WideToAnsi(rec.ContactName)),
-        SafePathValue(platform::WideToAnsi(rec.ContactUIN)),
-        SafePathValue(platform::WideToAnsi(rec.MyUIN)),
-        SafePathValue(platform::WideToAnsi(rec.MyName))};
     std::string result = pathTemplate;
-    for (std::size_t i = 0; i < values.size(); ++i) {
+    for (std::size_t i = 0; i < MessageMacroNames.size(); ++i) {
         const std::string_view macro = MessageMacroNames[i];
         if (pathTemplate.find(macro) == std::string::npos) continue;
-        result = ReplaceAllExact(result, macro, values[i]);
+        result = ReplaceAllExact(result, macro, MessageMacroValue(i, rec));
     }
     return result;
 }

@@ -194,23 +194,25 @@ TEST_F(SaveHistoryTest, TemplateTextIsUpperCasedButValuesKeepTheirCase) {
     EXPECT_NE(bytes->find("Zo\xEB/?ack ("), std::string::npos);  // ...but not on the name line
 }
 
-// A file per contact and month: the messages either side of a month's end go to two files,
-// both found below the root the reader cuts before the first per-message macro.
-TEST_F(SaveHistoryTest, DateMacrosGiveAFilePerMonthThatTheReaderFinds) {
-    const std::string settings = "PathFile1=%PROTOCOL%\\%UIN%\\%YEAR%-%MONTH%\r\n";
+// A file per contact and day: the messages either side of a month's end go to two files, both
+// found below the root the reader cuts before the first per-message macro, in date order
+// whatever order the template writes the date in.
+TEST_F(SaveHistoryTest, DateMacrosGiveAFilePerDayThatTheReaderFindsInDateOrder) {
+    const std::string settings = "PathFile1=%PROTOCOL%\\%UIN%\\%DAY%-%MONTH%-%YEAR%\r\n";
     StoreSettings(settings);
     THistoryRec rec = BobsMessage();
     for (const double day : {39478.0 + 86399.0 / 86400, 39479.0}) {  // 2008-01-31 23:59:59, 02-01
         rec.MsgTime = day;
         ASSERT_TRUE(SaveHistory(rec));
     }
-    EXPECT_EQ(HistoryBytes("HISTORY\\ICQ\\12345\\2008-01.TXT").value_or("").size(),
-              EntryFor(rec).size());
-    EXPECT_EQ(HistoryBytes("HISTORY\\ICQ\\12345\\2008-02.TXT"), EntryFor(rec));
-    const HistoryLocation location =
-        LocateHistory(SettingsValues::FromFileBytes("[Settings]\r\n" + settings), PluginPath);
+    EXPECT_EQ(HistoryBytes("HISTORY\\ICQ\\12345\\01-02-2008.TXT"), EntryFor(rec));
+    const HistoryLocation location = LocateHistory(
+        SettingsValues::FromFileBytes("[Settings]\r\n" + settings), PluginPath);
     EXPECT_EQ(location.root, folder.path() + "\\HISTORY\\");  // before %PROTOCOL%
-    EXPECT_EQ(FindHistoryFiles(location).paths.size(), 2u);
+    const std::vector<std::string> expected = {
+        folder.path() + "\\HISTORY\\ICQ\\12345\\31-01-2008.TXT",
+        folder.path() + "\\HISTORY\\ICQ\\12345\\01-02-2008.TXT"};
+    EXPECT_EQ(FindHistoryFiles(location).paths, expected);
 }
 
 TEST_F(SaveHistoryTest, AliasesRunTwiceOverTheWholePath) {
