@@ -18,7 +18,7 @@ namespace quillet {
 namespace {
 
 constexpr const char* StopCaption = "Stop";
-constexpr const char* CountLine = "%1 entries in %2 files";
+constexpr const char* CountLine = "%1 entries in %2 files.";
 constexpr const char* CappedLine = "The newest %1 are listed.";
 constexpr const char* StoppedLine = "Stopped after %1 of %2 files.";
 constexpr const char* UnreadableLine = "Could not be read: %1";
@@ -42,8 +42,9 @@ constexpr Column Columns[] = {
 };
 enum ColumnIndex { DateColumn, TimeColumn, ContactColumn, DirectionColumn, TextColumn };
 
-// The label under the list has room for so many files that could not be read.
-constexpr std::size_t MostUnreadableNamed = 2;
+// The label under the list has room for two lines: what was found, then the first file that
+// could not be read.
+constexpr std::size_t MostUnreadableNamed = 1;
 // A list view shows at most this many characters of a cell.
 constexpr std::size_t CellLength = 259;
 // Entries read between two turns of the dialog's messages (pieces of a file are turns too).
@@ -130,6 +131,11 @@ std::u16string ContactOfFile(const std::string& shown) {
 void AddLine(std::string& text, std::string_view line) {
     if (!text.empty()) text += LabelLineBreak;
     text += line;
+}
+
+void AddSentence(std::string& text, std::string_view sentence) {
+    text += ' ';
+    text += sentence;
 }
 
 bool SameEntry(const HistoryEntry& entry, const Found& found) {
@@ -244,19 +250,19 @@ std::string HistoryPage::CountText(const Outcome& outcome, std::size_t listed) {
     std::string count = TranslateFilled(CountLine, std::to_string(outcome.matches),
                                         std::to_string(outcome.filesWithMatches));
     if (outcome.matches > listed) {
-        AddLine(count, TranslateFilled(CappedLine, std::to_string(listed)));
+        AddSentence(count, TranslateFilled(CappedLine, std::to_string(listed)));
     }
     if (outcome.stopped) {
-        AddLine(count, TranslateFilled(StoppedLine, std::to_string(outcome.filesSearched),
-                                       std::to_string(outcome.filesTotal)));
+        AddSentence(count, TranslateFilled(StoppedLine, std::to_string(outcome.filesSearched),
+                                           std::to_string(outcome.filesTotal)));
     }
     const std::vector<std::string>& unreadable = outcome.unreadable;
     for (std::size_t i = 0; i < unreadable.size() && i < MostUnreadableNamed; ++i) {
         AddLine(count, TranslateFilled(UnreadableLine, unreadable[i]));
     }
     if (unreadable.size() > MostUnreadableNamed) {
-        AddLine(count, TranslateFilled(MoreUnreadable,
-                                       std::to_string(unreadable.size() - MostUnreadableNamed)));
+        AddSentence(count, TranslateFilled(MoreUnreadable, std::to_string(unreadable.size() -
+                                                                          MostUnreadableNamed)));
     }
     return count;
 }

@@ -1542,7 +1542,7 @@ TEST_F(PluginOptionsTest, HistoryPageFindsUnicodeTextWhileMessagesArrive) {
     EXPECT_EQ(rows, 1);
     EXPECT_EQ(cell, Wide(text));
     EXPECT_EQ(contact, Wide(vera));
-    EXPECT_THAT(count, StartsWith("1 entries in 1 files"));
+    EXPECT_THAT(count, StartsWith("1 entries in 1 files."));
     EXPECT_NE(entry.find(Wide(vera + u" (09:00:00 15/01/2009)\r\n" + text)), std::wstring::npos);
     EXPECT_EQ(delivered, kMessages);
     EXPECT_EQ(deliveredWhileSearching, kMessages);
