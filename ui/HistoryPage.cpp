@@ -31,14 +31,14 @@ constexpr const char* OpenFailed = "The file cannot be opened: %1";
 constexpr const char* DirectionReceived = "received";
 constexpr const char* DirectionSent = "sent";
 
-// The list's columns, in order, with their widths; together they fill the list but for its
-// scroll bar.
+// The list's columns, in order, with their widths (a date, a time and the longest direction in
+// the shipped languages fit); together they fill the list but for its scroll bar.
 struct Column {
     const char* caption;
     int width;
 };
 constexpr Column Columns[] = {
-    {"Date", 68}, {"Time", 54}, {"Contact", 100}, {"Direction", 62}, {"Text", 178},
+    {"Date", 70}, {"Time", 58}, {"Contact", 100}, {"Direction", 80}, {"Text", 154},
 };
 enum ColumnIndex { DateColumn, TimeColumn, ContactColumn, DirectionColumn, TextColumn };
 

@@ -36,8 +36,8 @@ constexpr const char* HelpExclude =
     "Enter UIN or Contact Name to disable save history for specfied contact. /n One UIN or "
     "Contact Name per line. /n /n NOTE: if you exclude UIN from history, aliases with this UIN "
     "also will be exluded from history.";
-constexpr const char* HelpDateMacros =
-    "%YEAR% %MONTH% %DAY% - the message's date: a file per year, month or day";
+// One line of Label4: with the lines above it, as many as the label holds.
+constexpr const char* HelpDateMacros = "%YEAR% %MONTH% %DAY% - the message's date";
 constexpr const char* FolderPickerHint =
     "The folder of %CUSTOM%. Below it, the file's path may use %YEAR% %MONTH% %DAY% of each "
     "message.";
@@ -78,8 +78,7 @@ constexpr const char* NoteTooLong =
 constexpr const char* NoteFolderMissing = "The folder does not exist yet: it will be created.";
 constexpr const char* NoteKeepsEncoding = "The file exists and keeps its encoding: %1.";
 constexpr const char* NoteNewFileEncoding = "A new file: it will be written in %1.";
-constexpr const char* NoteDateMacros =
-    "The path holds the message's date (%1): each date gets a file of its own.";
+constexpr const char* NoteDateMacros = "The path holds the message's date: %1.";
 constexpr const char* NL = "\n\r";  // line feed, then carriage return, as "/n" becomes
 
 constexpr int QuilletPathItem = 1;
@@ -166,8 +165,8 @@ const std::vector<ControlSpec> Layout = {
     {ControlKind::Label, "lSearch", "TabSheet7", 3, 9, 0, 0, "Text:"},
     {ControlKind::Edit, "eSearch", "TabSheet7", 44, 6, 140, 21, ""},
     {ControlKind::Label, "lSearchContact", "TabSheet7", 190, 9, 0, 0, "Contact:"},
-    {ControlKind::Edit, "eSearchContact", "TabSheet7", 246, 6, 86, 21, ""},
-    {ControlKind::CheckBox, "cbMatchCase", "TabSheet7", 338, 8, 72, 17, "Match case"},
+    {ControlKind::Edit, "eSearchContact", "TabSheet7", 246, 6, 80, 21, ""},
+    {ControlKind::CheckBox, "cbMatchCase", "TabSheet7", 332, 8, 78, 17, "Match case"},
     {ControlKind::Button, "bSearch", "TabSheet7", 414, 5, 72, 23, "Find"},
     {ControlKind::ListView, "lvResults", "TabSheet7", 3, 33, 483, 150, ""},
     {ControlKind::Label, "lResultCount", "TabSheet7", 3, 187, 378, 40, "", Wrapped},

@@ -531,9 +531,9 @@ TEST_F(OptionsTest, PreviewNamesTheDateMacrosOfThePath) {
         const char* named;  // nullptr: no note
     } cases[] = {
         {"%UIN%", std::nullopt, nullptr},
-        {"%UIN%\\%YEAR%-%MONTH%", std::nullopt, "(%YEAR% %MONTH%)"},
-        {"%day%.%Year%", std::nullopt, "(%YEAR% %DAY%)"},
-        {"%UIN%\\%YEAR%-%MONTH%", "1999", "(%MONTH%)"},
+        {"%UIN%\\%YEAR%-%MONTH%", std::nullopt, "%YEAR% %MONTH%."},
+        {"%day%.%Year%", std::nullopt, "%YEAR% %DAY%."},
+        {"%UIN%\\%YEAR%-%MONTH%", "1999", "%MONTH%."},
     };
     for (const auto& c : cases) {
         const test::ScopedEnv year("YEAR", c.yearVariable);
@@ -541,7 +541,7 @@ TEST_F(OptionsTest, PreviewNamesTheDateMacrosOfThePath) {
         d.Type("eFileName", c.fileName);
         d.SwitchToPage(3);
         const std::string notes = d.Text("lPrevNotes");
-        const std::string note = "The path holds the message's date ";
+        const std::string note = "The path holds the message's date: ";
         EXPECT_EQ(notes.find(note + (c.named ? c.named : "")) != std::string::npos,
                   c.named != nullptr)
             << c.fileName << ": " << notes;
