@@ -161,6 +161,11 @@ HistoryLocation LocateHistory(const SettingsValues& settings, const std::string&
     return {TrimFolderLevels(CleanFileName(folder)), extension, fileTemplate};
 }
 
+HistoryLocation LocateSavedHistory(const std::string& pluginPath) {
+    const std::optional<std::string> settings = platform::ReadWholeFile(IniFileNameFor(pluginPath));
+    return LocateHistory(SettingsValues::FromFileBytes(settings.value_or("")), pluginPath);
+}
+
 FoundHistoryFiles FindHistoryFiles(const HistoryLocation& location) {
     FoundHistoryFiles found;
     std::string root = location.root;

@@ -26,6 +26,10 @@ struct HistoryLocation {
 // The history's location under `settings` for the library at `pluginPath`.
 HistoryLocation LocateHistory(const SettingsValues& settings, const std::string& pluginPath);
 
+// The same under the settings file of the library at `pluginPath` as it is saved now (its
+// defaults when the file is missing or cannot be read).
+HistoryLocation LocateSavedHistory(const std::string& pluginPath);
+
 struct FoundHistoryFiles {
     // Full paths, in path order, except that the files one template's date macros split a
     // contact's history into follow each other in date order.

@@ -623,6 +623,20 @@ HistoryReader HistoryReader::OpenFile(const std::string& path, ReaderOptions opt
         std::move(options));
 }
 
+HistoryReader HistoryReader::OpenStretch(const std::string& path, std::uint64_t offset,
+                                         std::uint64_t size, ReaderOptions options) {
+    auto file = std::make_shared<platform::FileReader>(path);
+    file->Seek(offset);
+    return HistoryReader(
+        [file, left = size](char* buffer, std::size_t wanted) mutable {
+            const std::size_t got =
+                file->Read(buffer, static_cast<std::size_t>(std::min<std::uint64_t>(wanted, left)));
+            left -= got;
+            return got;
+        },
+        std::move(options));
+}
+
 HistoryReader HistoryReader::FromBytes(std::string_view bytes, ReaderOptions options) {
     return HistoryReader(
         [bytes](char* buffer, std::size_t size) mutable {

@@ -110,6 +110,13 @@ public:
     // platform::SystemError when the file cannot be opened.
     static HistoryReader OpenFile(const std::string& path, ReaderOptions options);
 
+    // A reader of `size` bytes of the file at `path` from `offset` on, opened as OpenFile opens
+    // it: an entry read before (HistoryEntry::offset and size) read again. The stretch has no
+    // byte-order mark, so `options.codePage` is the file's (HistoryReader::codePage); lines are
+    // counted from the stretch's start. Throws platform::SystemError.
+    static HistoryReader OpenStretch(const std::string& path, std::uint64_t offset,
+                                     std::uint64_t size, ReaderOptions options);
+
     // A reader of bytes in memory (a history file read already, or made for a test), handed over
     // a piece at a time as a file's would be.
     static HistoryReader FromBytes(std::string_view bytes, ReaderOptions options);

@@ -28,6 +28,8 @@ enum class ControlKind {
     WhiteShape,     // a white rectangle filling its parent
     Picture,        // a bitmap picture; its text names the picture
     ProgressBar,    // a bar (msctls_progress32) filled to its position within its range
+    ListView,       // a table of Unicode rows under column headers (SysListView32, report view),
+                    // single selection of whole rows; header clicks and selections are reported
 };
 
 // Extra looks of a control.
@@ -59,6 +61,15 @@ struct Color {
     std::uint8_t red = 0, green = 0, blue = 0;
 };
 
+// A column of a list view: its header and its width in pixels.
+struct ListColumn {
+    std::string caption;
+    int width = 0;
+};
+
+// A row of a list view: the text of each column, in Unicode.
+using ListRow = std::vector<std::u16string>;
+
 // What the draw handler of an owner-drawn row paints with.
 class RowPainter {
 public:
@@ -80,6 +91,10 @@ public:
     // A pick in a list, another page, the user's typing in an edit or text editor.
     virtual void OnChange(const std::string& control) = 0;
     virtual void OnDoubleClick(const std::string& control) = 0;  // owner-drawn list
+    // A click on the header of a list view's column (counted from 0).
+    virtual void OnColumnClick(const std::string& control, int column) = 0;
+    // The Enter key in a one-line edit.
+    virtual void OnEnterKey(const std::string& control) = 0;
     // The height of a row, given the height of the text "Wg" in the list's font.
     virtual int OnMeasureItem(const std::string& control, int index, int textHeight) = 0;
     virtual void OnDrawItem(const std::string& control, int index, const Rect& rect, bool selected,
@@ -93,6 +108,10 @@ public:
 
     virtual std::string Text(const std::string& control) const = 0;
     virtual void SetText(const std::string& control, const std::string& text) = 0;
+    // The text of an edit or a text editor in Unicode, whatever the ANSI code page lacks kept:
+    // what the user typed, or what SetWideText put there. Text reads it in the ANSI code page.
+    virtual std::u16string WideText(const std::string& control) const = 0;
+    virtual void SetWideText(const std::string& control, const std::u16string& text) = 0;
     virtual bool Enabled(const std::string& control) const = 0;
     virtual void SetEnabled(const std::string& control, bool enabled) = 0;
     // Whether a check box is ticked.
@@ -109,8 +128,14 @@ public:
     // Rows of a drop-down or owner-drawn list; the index selected, -1 for none.
     virtual void AddItem(const std::string& control, const std::string& text) = 0;
     virtual std::vector<std::string> Items(const std::string& control) const = 0;
+    // A list view, a drop-down or owner-drawn list: the row selected, -1 for none; Select with
+    // an index past the rows selects none. A list view's selected row is brought into view.
     virtual int SelectedIndex(const std::string& control) const = 0;
     virtual void Select(const std::string& control, int index) = 0;
+    // A list view's columns, replacing those it had, and its rows, replacing those it had (none
+    // is selected then). A row's texts past the columns are not shown.
+    virtual void SetColumns(const std::string& control, const std::vector<ListColumn>& columns) = 0;
+    virtual void SetRows(const std::string& control, const std::vector<ListRow>& rows) = 0;
 
     virtual int ActivePage() const = 0;
     virtual void ShowPage(int index) = 0;
@@ -119,8 +144,12 @@ public:
     // Lets pending user-interface messages run (other window events may be handled).
     virtual void ProcessMessages() = 0;
     // The folder picker: file-system folders only, a status line, resizable, a "new folder"
-    // button. The chosen folder's full path, or nothing when cancelled.
-    virtual std::optional<std::string> BrowseForFolder() = 0;
+    // button, and `hint` above the folders. The chosen folder's full path, or nothing when
+    // cancelled.
+    virtual std::optional<std::string> BrowseForFolder(const std::string& hint) = 0;
+    // Opens a file with the program the system associates with its type (the shell's "open").
+    // Throws SystemError when the system cannot (no such file, no program for its type).
+    virtual void OpenFile(const std::string& path) = 0;
     // Message boxes owned by the dialog: they keep it from the user's input until they are
     // closed. An error (error sign, OK), an information (information sign, OK), and a question
     // with Yes and No that returns true for Yes.

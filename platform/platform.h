@@ -318,6 +318,8 @@ public:
 
     // Reads up to `size` bytes into `buffer`; 0 at the end of the file. Throws SystemError.
     std::size_t Read(char* buffer, std::size_t size);
+    // Goes on reading at `offset` bytes from the file's start. Throws SystemError.
+    void Seek(std::uint64_t offset);
     // The file's size when it was opened.
     std::uint64_t Size() const { return size_; }
 

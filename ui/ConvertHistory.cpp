@@ -47,11 +47,6 @@ std::string Shown(const std::string& path, const std::string& root) {
     return path.starts_with(root) && path.size() > root.size() ? path.substr(root.size()) : path;
 }
 
-HistoryLocation SavedLocation(const std::string& pluginPath) {
-    const std::optional<std::string> settings = platform::ReadWholeFile(IniFileNameFor(pluginPath));
-    return LocateHistory(SettingsValues::FromFileBytes(settings.value_or("")), pluginPath);
-}
-
 // Files the survey could not read, as conversions left alone for that reason.
 std::vector<FileConversion> Unreadable(const FilesToConvert& survey) {
     std::vector<FileConversion> left;
@@ -130,7 +125,7 @@ void ConvertHistory::Click(platform::Dialog& form, const std::string& pluginPath
         stopAsked_ = true;
         return;
     }
-    const HistoryLocation location = SavedLocation(pluginPath);
+    const HistoryLocation location = LocateSavedHistory(pluginPath);
     // No history folder yet is no history to convert, and nothing that could not be read.
     const FilesToConvert survey = platform::FolderExists(location.root)
                                       ? SurveyHistoryFiles(FindHistoryFiles(location))

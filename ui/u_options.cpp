@@ -8,6 +8,7 @@
 #include "config/PluginGlobals.h"
 #include "config/StringOps.h"
 #include "config/u_IniSettings.h"
+#include "config/un_GetDirs.h"
 #include "history/DateTime.h"
 #include "history/HistoryPreview.h"
 #include "platform/platform.h"
@@ -35,6 +36,11 @@ constexpr const char* HelpExclude =
     "Enter UIN or Contact Name to disable save history for specfied contact. /n One UIN or "
     "Contact Name per line. /n /n NOTE: if you exclude UIN from history, aliases with this UIN "
     "also will be exluded from history.";
+// One line of Label4: with the lines above it, as many as the label holds.
+constexpr const char* HelpDateMacros = "%YEAR% %MONTH% %DAY% - the message's date";
+constexpr const char* FolderPickerHint =
+    "The folder of %CUSTOM%. Below it, the file's path may use %YEAR% %MONTH% %DAY% of each "
+    "message.";
 constexpr const char* HelpAliases =
     "At this moment plugins do not have rights to acess contact-list. /n You need manually enter "
     "aliases for UINs and Contact name in separate lines.";
@@ -72,6 +78,7 @@ constexpr const char* NoteTooLong =
 constexpr const char* NoteFolderMissing = "The folder does not exist yet: it will be created.";
 constexpr const char* NoteKeepsEncoding = "The file exists and keeps its encoding: %1.";
 constexpr const char* NoteNewFileEncoding = "A new file: it will be written in %1.";
+constexpr const char* NoteDateMacros = "The path holds the message's date: %1.";
 constexpr const char* NL = "\n\r";  // line feed, then carriage return, as "/n" becomes
 
 constexpr int QuilletPathItem = 1;
@@ -118,7 +125,7 @@ const std::vector<ControlSpec> Layout = {
     {ControlKind::Edit, "eFileName", "GroupBox2", 16, 32, 384, 21, ""},
     {ControlKind::Label, "Label2", "GroupBox2", 406, 35, 0, 0, "."},
     {ControlKind::Edit, "eExt", "GroupBox2", 416, 32, 57, 21, ""},
-    {ControlKind::Label, "Label4", "GroupBox2", 16, 64, 457, 81, "",
+    {ControlKind::Label, "Label4", "GroupBox2", 16, 64, 457, 98, "",
      Wrapped | platform::kCourierNew},
 
     {ControlKind::Page, "TabSheet3", "PageControl1", 0, 0, 0, 0, "Exlude"},
@@ -153,6 +160,19 @@ const std::vector<ControlSpec> Layout = {
      "Write new history files in UTF-8"},
     {ControlKind::Button, "bConvert", "TabSheet6", 248, 269, 150, 21, "Convert existing files..."},
     {ControlKind::ProgressBar, "pbConvert", "TabSheet6", 404, 271, 82, 17, ""},
+
+    {ControlKind::Page, "TabSheet7", "PageControl1", 0, 0, 0, 0, "History"},
+    {ControlKind::Label, "lSearch", "TabSheet7", 3, 9, 0, 0, "Text:"},
+    {ControlKind::Edit, "eSearch", "TabSheet7", 44, 6, 140, 21, ""},
+    {ControlKind::Label, "lSearchContact", "TabSheet7", 190, 9, 0, 0, "Contact:"},
+    {ControlKind::Edit, "eSearchContact", "TabSheet7", 246, 6, 80, 21, ""},
+    {ControlKind::CheckBox, "cbMatchCase", "TabSheet7", 332, 8, 78, 17, "Match case"},
+    {ControlKind::Button, "bSearch", "TabSheet7", 414, 5, 72, 23, "Find"},
+    {ControlKind::ListView, "lvResults", "TabSheet7", 3, 33, 483, 150, ""},
+    {ControlKind::Label, "lResultCount", "TabSheet7", 3, 187, 378, 40, "", Wrapped},
+    {ControlKind::ProgressBar, "pbSearch", "TabSheet7", 386, 188, 100, 14, ""},
+    {ControlKind::Memo, "mResultEntry", "TabSheet7", 3, 229, 378, 60, "", platform::kReadOnly},
+    {ControlKind::Button, "bOpenFile", "TabSheet7", 386, 229, 100, 23, "Open file"},
 
     {ControlKind::Page, "TabSheet4", "PageControl1", 0, 0, 0, 0, "Language"},
     {ControlKind::OwnerDrawList, "lbLangs", "TabSheet4", 16, 16, 457, 201, ""},
@@ -193,6 +213,22 @@ std::string Quoted(std::string_view text) {
     return quoted;
 }
 
+// The macros of the message's date that the path template keeps for the message once
+// environment variables and folder macros are expanded (a variable of the same name comes first),
+// blank-separated; empty when it keeps none.
+std::string DateMacrosInPath(const MessageContext& context) {
+    const SettingsValues& settings = context.settings;
+    const std::string expanded = ExpandFolderMacros(
+        JoinedPathTemplate(settings), settings[Setting::PathFolderCustom], context.pluginPath);
+    std::string used;
+    for (const std::string_view macro : {"%YEAR%", "%MONTH%", "%DAY%"}) {
+        if (expanded.find(macro) == std::string::npos) continue;
+        if (!used.empty()) used += ' ';
+        used += macro;
+    }
+    return used;
+}
+
 // What the Preview page tells about a message besides its path and entry, one note a line.
 std::string PreviewNotes(const MessagePreview& preview, const MessageContext& context) {
     if (preview.excludedBy) {
@@ -215,6 +251,9 @@ std::string PreviewNotes(const MessagePreview& preview, const MessageContext& co
     if (steps.path != steps.trimmed) notes.push_back(TranslateAnsi(NoteDeviceName));
     if (preview.tooLong) notes.push_back(TranslateAnsi(NoteTooLong));
     if (preview.folderMissing) notes.push_back(TranslateAnsi(NoteFolderMissing));
+    if (const std::string dates = DateMacrosInPath(context); !dates.empty()) {
+        notes.push_back(TranslateFilled(NoteDateMacros, dates));
+    }
     const bool utf8 = preview.encoding == EntryEncoding::Utf8;
     notes.push_back(
         TranslateFilled(preview.fileHasEntries ? NoteKeepsEncoding : NoteNewFileEncoding,
@@ -242,16 +281,18 @@ const std::vector<ControlSpec>& OptionsLayout() {
 
 std::vector<std::string> TranslatedTexts() {
     std::vector<std::string> texts = {
-        "Options",         "Version:",         HelpReplacements,   HelpExclude,
-        HelpAliases,       HelpAliasesExample, HelpAliasesWarning, RestartNotice,
-        DirectionReceived, DirectionSent,      NoteExcluded,       NoteAliasRule,
-        NoteCleaned,       NoteTrimmed,        NoteDeviceName,     NoteTooLong,
-        NoteFolderMissing, NoteKeepsEncoding,  NoteNewFileEncoding};
+        "Options",         "Version:",         HelpReplacements,    HelpExclude,
+        HelpAliases,       HelpAliasesExample, HelpAliasesWarning,  RestartNotice,
+        DirectionReceived, DirectionSent,      NoteExcluded,        NoteAliasRule,
+        NoteCleaned,       NoteTrimmed,        NoteDeviceName,      NoteTooLong,
+        NoteFolderMissing, NoteKeepsEncoding,  NoteNewFileEncoding, NoteDateMacros,
+        HelpDateMacros,    FolderPickerHint};
     for (const ControlSpec& row : Layout) {
         if (HasTranslatedCaption(row.kind) && row.text[0] != '\0') texts.emplace_back(row.text);
     }
     for (std::string& text : ListFileEditor::TranslatedTexts()) texts.push_back(std::move(text));
     for (std::string& text : ConvertHistory::TranslatedTexts()) texts.push_back(std::move(text));
+    for (std::string& text : HistoryPage::TranslatedTexts()) texts.push_back(std::move(text));
     return texts;
 }
 
@@ -281,6 +322,7 @@ void TfOptions::FormShow() {
     FindFiles(LanguagesFolder(), "*.ini", languages);
     for (const std::string& language : languages) form_->AddItem("lbLangs", language);
     FillSampleMessage();
+    history_.Show(*form_);
     form_->ShowPage(0);
     TranslateForm(*form_, OptionsLayout());
 }
@@ -295,7 +337,7 @@ void TfOptions::FillSampleMessage() {
 void TfOptions::SetHelpTexts() {
     form_->SetText("lVersion", TranslateAnsi("Version:") + " " + std::string(PluginVersionText));
     form_->SetText("fOptions", "Quillet : " + TranslateAnsi("Options"));
-    form_->SetText("Label4", TranslateAnsi(HelpReplacements));
+    form_->SetText("Label4", TranslateAnsi(HelpReplacements) + NL + TranslateAnsi(HelpDateMacros));
     form_->SetText("Label10", TranslateAnsi(HelpExclude));
     form_->SetText("Label9", TranslateAnsi(HelpAliases) + NL + TranslateAnsi(HelpAliasesExample) +
                                  NL + "000000001==0000000002" + NL + "ICQ Admin==ICQ Support" + NL +
@@ -354,7 +396,8 @@ void TfOptions::cbFolder1Change() {
 }
 
 void TfOptions::bSelDirClick() {
-    if (const std::optional<std::string> folder = form_->BrowseForFolder()) {
+    if (const std::optional<std::string> folder =
+            form_->BrowseForFolder(TranslateAnsi(FolderPickerHint))) {
         form_->SetText("eCustomFolder", *folder);
     }
 }
@@ -546,6 +589,7 @@ void TfOptions::OnClick(const std::string& control) {
     if (control == "Button1") Button1Click();
     if (control == "Label7") Label7Click();
     if (control == "bConvert") bConvertClick();
+    history_.OnClick(*form_, control, PluginPath);
     if (control == EncodingControl && form_->ActivePage() == PreviewPage()) UpdatePreview();
 }
 
@@ -553,6 +597,15 @@ void TfOptions::OnChange(const std::string& control) {
     if (control == "cbFolder1") cbFolder1Change();
     if (control == "PageControl1") PageControl1Change();
     PreviewInputChange(control);
+    history_.OnChange(*form_, control);
+}
+
+void TfOptions::OnColumnClick(const std::string& control, int column) {
+    history_.OnColumnClick(*form_, control, column);
+}
+
+void TfOptions::OnEnterKey(const std::string& control) {
+    history_.OnEnterKey(*form_, control, PluginPath);
 }
 
 void TfOptions::OnDoubleClick(const std::string& control) {

@@ -15,6 +15,7 @@
 #include "history/uHistorySave.h"
 #include "platform/dialog.h"
 #include "ui/ConvertHistory.h"
+#include "ui/HistoryPage.h"
 #include "ui/ListFileEditor.h"
 
 namespace quillet {
@@ -74,6 +75,8 @@ public:
     void OnClick(const std::string& control) override;
     void OnChange(const std::string& control) override;
     void OnDoubleClick(const std::string& control) override;
+    void OnColumnClick(const std::string& control, int column) override;
+    void OnEnterKey(const std::string& control) override;
     int OnMeasureItem(const std::string& control, int index, int textHeight) override;
     void OnDrawItem(const std::string& control, int index, const platform::Rect& rect,
                     bool selected, platform::RowPainter& painter) override;
@@ -102,7 +105,18 @@ private:
     std::unique_ptr<platform::Dialog> form_;
     ListFileEditor aliases_{"Memo1"};
     ListFileEditor exclude_{"mExclude"};
-    ConvertHistory convert_{{"bConvert", "pbConvert", "cbUtf8", {"bSave", "Button1", "bReset"}}};
+    ConvertHistory convert_{
+        {"bConvert", "pbConvert", "cbUtf8", {"bSave", "Button1", "bReset", "bSearch"}}};
+    HistoryPage history_{{"eSearch",
+                          "eSearchContact",
+                          "cbMatchCase",
+                          "bSearch",
+                          "lvResults",
+                          "lResultCount",
+                          "mResultEntry",
+                          "bOpenFile",
+                          "pbSearch",
+                          {"bSave", "Button1", "bReset", "bConvert"}}};
 };
 
 // Shows the options dialog modally and returns true when the user has closed it. Where the

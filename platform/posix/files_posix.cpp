@@ -11,6 +11,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <memory>
 
 #include "platform/platform.h"
@@ -358,6 +359,13 @@ std::size_t FileReader::Read(char* buffer, std::size_t size) {
         if (got >= 0) return static_cast<std::size_t>(got);
         if (errno != EINTR) ThrowSystemError("read", path_, errno);
     }
+}
+
+void FileReader::Seek(std::uint64_t offset) {
+    if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()))
+        ThrowSystemError("lseek", path_, EINVAL);
+    if (::lseek(static_cast<int>(handle_), static_cast<off_t>(offset), SEEK_SET) < 0)
+        ThrowSystemError("lseek", path_, errno);
 }
 
 std::vector<FolderEntry> ListFolder(const std::string& folder, const std::string& mask) {

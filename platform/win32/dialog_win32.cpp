@@ -19,6 +19,7 @@
 #include "platform/win32/dialog_controls_win32.h"  // windows.h first, and its two renames undone
 #include <commctrl.h>
 #include <ole2.h>
+#include <shellapi.h>
 #include <shlobj.h>
 // clang-format on
 
@@ -127,6 +128,9 @@ WindowKind WindowKindOf(const Control& control) {
             return {WC_STATICW, SS_BITMAP, 0};
         case ControlKind::ProgressBar:
             return {PROGRESS_CLASSW, 0, 0};
+        case ControlKind::ListView:
+            return {WC_LISTVIEWW, LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP,
+                    WS_EX_CLIENTEDGE};
         case ControlKind::Form:
             break;
     }
@@ -136,6 +140,11 @@ WindowKind WindowKindOf(const Control& control) {
 // Any failure of the system while building is an exception for the creator to see.
 void CheckCreated(HWND window, const std::string& name) {
     if (window == nullptr) win32::ThrowSystemError("CreateWindowExW", name, ::GetLastError());
+}
+
+// UTF-16 as the wide functions take it (wchar_t has 16 bits here).
+LPWSTR WidePointer(const std::u16string& text) {
+    return reinterpret_cast<LPWSTR>(const_cast<char16_t*>(text.c_str()));
 }
 
 // The path of a folder chosen in the folder picker, shown in its status line as it changes.
@@ -222,6 +231,8 @@ public:
 
     std::string Text(const std::string& control) const override;
     void SetText(const std::string& control, const std::string& text) override;
+    std::u16string WideText(const std::string& control) const override;
+    void SetWideText(const std::string& control, const std::u16string& text) override;
     bool Enabled(const std::string& control) const override;
     void SetEnabled(const std::string& control, bool enabled) override;
     bool Checked(const std::string& control) const override;
@@ -233,11 +244,14 @@ public:
     std::vector<std::string> Items(const std::string& control) const override;
     int SelectedIndex(const std::string& control) const override;
     void Select(const std::string& control, int index) override;
+    void SetColumns(const std::string& control, const std::vector<ListColumn>& columns) override;
+    void SetRows(const std::string& control, const std::vector<ListRow>& rows) override;
     int ActivePage() const override;
     void ShowPage(int index) override;
     void Repaint(const std::string& control) override;
     void ProcessMessages() override;
-    std::optional<std::string> BrowseForFolder() override;
+    std::optional<std::string> BrowseForFolder(const std::string& hint) override;
+    void OpenFile(const std::string& path) override;
     void ShowError(const std::string& text, const std::string& caption) override;
     void ShowInformation(const std::string& text, const std::string& caption) override;
     bool AskYesNo(const std::string& text, const std::string& caption) override;
@@ -282,6 +296,8 @@ private:
 
     void OnCommand(HWND controlWindow, UINT code);
     bool OnNotify(const NMHDR& header);
+    bool OnListViewNotify(const Control& list, const NMHDR& header);
+    Control& FindListView(const std::string& name);
     bool OnMeasureItem(HWND parent, MEASUREITEMSTRUCT& item);
     bool OnDrawItem(const DRAWITEMSTRUCT& item);
     bool OnActivate(WPARAM wParam);
@@ -293,6 +309,7 @@ private:
     void ShowActivePage(Control& tabs);
     bool SwitchPageByKeyboard(const MSG& message);
     bool LeaveMemoByTab(const MSG& message);
+    bool EnterInEdit(const MSG& message);
     void Dispatch(MSG& message);
     void FocusFirstControl();
 
@@ -344,8 +361,8 @@ void Win32Dialog::Build(const std::vector<ControlSpec>& layout) {
     }
 
     const auto scope = activation_.Activate();
-    INITCOMMONCONTROLSEX classes{sizeof classes,
-                                 ICC_TAB_CLASSES | ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
+    INITCOMMONCONTROLSEX classes{sizeof classes, ICC_TAB_CLASSES | ICC_STANDARD_CLASSES |
+                                                     ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
     ::InitCommonControlsEx(&classes);
     FillGuard filling(filling_);
     CreateForm(controls_.front());
@@ -468,6 +485,10 @@ void Win32Dialog::FinishWindow(Control& control) {
             break;
         case ControlKind::Page:
             break;  // its caption went to its tab with AddPage
+        case ControlKind::ListView:
+            ::SendMessageW(control.window, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT,
+                           LVS_EX_FULLROWSELECT);
+            break;
         default:
             win32::SetWindowTextAnsi(control.window, control.text);
             FitLabel(control);
@@ -640,6 +661,9 @@ void Win32Dialog::OnCommand(HWND controlWindow, UINT code) {
 
 bool Win32Dialog::OnNotify(const NMHDR& header) {
     Control* tabs = FindByWindow(header.hwndFrom);
+    if (tabs != nullptr && tabs->kind == ControlKind::ListView) {
+        return OnListViewNotify(*tabs, header);
+    }
     if (tabs == nullptr || tabs->kind != ControlKind::TabControl || header.code != TCN_SELCHANGE) {
         return false;
     }
@@ -647,6 +671,26 @@ bool Win32Dialog::OnNotify(const NMHDR& header) {
     const std::string name = tabs->name;
     Notify([&] { events_.OnChange(name); });
     return true;
+}
+
+// A row that becomes selected (by the mouse or the keyboard) is a change of the list; a row that
+// loses its selection is not, so that moving it is one change. A header click names its column.
+bool Win32Dialog::OnListViewNotify(const Control& list, const NMHDR& header) {
+    const std::string name = list.name;
+    if (header.code == LVN_ITEMCHANGED) {
+        const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+        if ((change.uChanged & LVIF_STATE) && (change.uNewState & LVIS_SELECTED) &&
+            !(change.uOldState & LVIS_SELECTED)) {
+            Notify([&] { events_.OnChange(name); });
+        }
+        return true;
+    }
+    if (header.code == LVN_COLUMNCLICK) {
+        const int column = reinterpret_cast<const NMLISTVIEW&>(header).iSubItem;
+        Notify([&] { events_.OnColumnClick(name, column); });
+        return true;
+    }
+    return false;
 }
 
 bool Win32Dialog::OnMeasureItem(HWND parent, MEASUREITEMSTRUCT& item) {
@@ -780,11 +824,24 @@ bool Win32Dialog::LeaveMemoByTab(const MSG& message) {
     return true;
 }
 
+// Enter in a one-line edit is the edit's own event (the dialog has no default button); the key
+// goes no further, so the edit does not beep.
+bool Win32Dialog::EnterInEdit(const MSG& message) {
+    if (message.message != WM_KEYDOWN || message.wParam != VK_RETURN) return false;
+    const Control* control = FindByWindow(message.hwnd);
+    if (control == nullptr || control->kind != ControlKind::Edit) return false;
+    const std::string name = control->name;
+    Notify([&] { events_.OnEnterKey(name); });
+    return true;
+}
+
 // ---- The modal loop ------------------------------------------------------------------------
 
 void Win32Dialog::Dispatch(MSG& message) {
     if (form_ != nullptr && ::IsWindow(form_)) {
-        if (SwitchPageByKeyboard(message) || LeaveMemoByTab(message)) return;
+        if (SwitchPageByKeyboard(message) || LeaveMemoByTab(message) || EnterInEdit(message)) {
+            return;
+        }
         if (::IsDialogMessageW(form_, &message)) return;
     }
     ::TranslateMessage(&message);
@@ -887,6 +944,21 @@ void Win32Dialog::SetText(const std::string& name, const std::string& text) {
     }
 }
 
+std::u16string Win32Dialog::WideText(const std::string& name) const {
+    HWND window = Find(name).window;
+    const int length = ::GetWindowTextLengthW(window);
+    if (length <= 0) return {};
+    std::u16string text(static_cast<std::size_t>(length) + 1, u'\0');
+    const int copied = ::GetWindowTextW(window, reinterpret_cast<LPWSTR>(text.data()), length + 1);
+    text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+    return text;
+}
+
+void Win32Dialog::SetWideText(const std::string& name, const std::u16string& text) {
+    FillGuard filling(filling_);
+    ::SetWindowTextW(Find(name).window, WidePointer(text));
+}
+
 bool Win32Dialog::Enabled(const std::string& name) const {
     return ::IsWindowEnabled(Find(name).window) != FALSE;
 }
@@ -968,6 +1040,9 @@ int Win32Dialog::SelectedIndex(const std::string& name) const {
             return static_cast<int>(::SendMessageW(control.window, CB_GETCURSEL, 0, 0));
         case ControlKind::OwnerDrawList:
             return static_cast<int>(::SendMessageW(control.window, LB_GETCURSEL, 0, 0));
+        case ControlKind::ListView:
+            return static_cast<int>(::SendMessageW(control.window, LVM_GETNEXTITEM,
+                                                   static_cast<WPARAM>(-1), LVNI_SELECTED));
         case ControlKind::TabControl:
             return TabCtrl_GetCurSel(control.window);
         default:
@@ -985,6 +1060,19 @@ void Win32Dialog::Select(const std::string& name, int index) {
         case ControlKind::OwnerDrawList:
             ::SendMessageW(control.window, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
             break;
+        case ControlKind::ListView: {
+            LVITEMW state{};
+            state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+            ::SendMessageW(control.window, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
+                           reinterpret_cast<LPARAM>(&state));
+            const LRESULT count = ::SendMessageW(control.window, LVM_GETITEMCOUNT, 0, 0);
+            if (index < 0 || index >= count) break;
+            state.state = LVIS_SELECTED | LVIS_FOCUSED;
+            ::SendMessageW(control.window, LVM_SETITEMSTATE, static_cast<WPARAM>(index),
+                           reinterpret_cast<LPARAM>(&state));
+            ::SendMessageW(control.window, LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), FALSE);
+            break;
+        }
         case ControlKind::TabControl:
             TabCtrl_SetCurSel(control.window, index);
             ShowActivePage(control);
@@ -992,6 +1080,58 @@ void Win32Dialog::Select(const std::string& name, int index) {
         default:
             throw std::invalid_argument(name + " has nothing to select");
     }
+}
+
+Control& Win32Dialog::FindListView(const std::string& name) {
+    Control& control = Find(name);
+    if (control.kind != ControlKind::ListView)
+        throw std::invalid_argument(name + " is no list view");
+    return control;
+}
+
+void Win32Dialog::SetColumns(const std::string& name, const std::vector<ListColumn>& columns) {
+    FillGuard filling(filling_);
+    HWND list = FindListView(name).window;
+    while (::SendMessageW(list, LVM_DELETECOLUMN, 0, 0)) {
+    }
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        std::u16string caption = AnsiToWide(columns[i].caption);
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        column.pszText = WidePointer(caption);
+        column.cx = columns[i].width;
+        column.iSubItem = static_cast<int>(i);
+        ::SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
+    }
+}
+
+// The rows go in with the list's drawing held back, which would otherwise repaint it per row.
+void Win32Dialog::SetRows(const std::string& name, const std::vector<ListRow>& rows) {
+    FillGuard filling(filling_);
+    HWND list = FindListView(name).window;
+    ::SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    ::SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+    ::SendMessageW(list, LVM_SETITEMCOUNT, rows.size(), 0);
+    for (std::size_t row = 0; row < rows.size(); ++row) {
+        LVITEMW item{};
+        item.mask = LVIF_TEXT;
+        item.iItem = static_cast<int>(row);
+        const std::u16string none;
+        const std::u16string& first = rows[row].empty() ? none : rows[row].front();
+        item.pszText = WidePointer(first);
+        const LRESULT at =
+            ::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+        if (at < 0) break;  // out of memory: the rows so far stay
+        for (std::size_t column = 1; column < rows[row].size(); ++column) {
+            LVITEMW cell{};
+            cell.iSubItem = static_cast<int>(column);
+            cell.pszText = WidePointer(rows[row][column]);
+            ::SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(at),
+                           reinterpret_cast<LPARAM>(&cell));
+        }
+    }
+    ::SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(list, nullptr, TRUE);
 }
 
 int Win32Dialog::ActivePage() const {
@@ -1015,11 +1155,12 @@ void Win32Dialog::Repaint(const std::string& name) {
 
 // ---- Pickers and messages ------------------------------------------------------------------
 
-std::optional<std::string> Win32Dialog::BrowseForFolder() {
+std::optional<std::string> Win32Dialog::BrowseForFolder(const std::string& hint) {
     const OleScope ole;
     const auto scope = activation_.Activate();
     BROWSEINFOA request{};
     request.hwndOwner = form_;
+    request.lpszTitle = hint.c_str();
     request.ulFlags = BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT | BIF_NEWDIALOGSTYLE;
     request.lpfn = BrowseCallback;
     PIDLIST_ABSOLUTE chosen = ::SHBrowseForFolderA(&request);
@@ -1029,6 +1170,22 @@ std::optional<std::string> Win32Dialog::BrowseForFolder() {
     ::CoTaskMemFree(chosen);
     if (!converted) return std::nullopt;
     return std::string(path);
+}
+
+// The shell shows no box of its own: a failure is the caller's to tell.
+void Win32Dialog::OpenFile(const std::string& path) {
+    const OleScope ole;  // the shell's handlers of a type may be COM objects
+    const std::u16string file = AnsiToWide(path);
+    SHELLEXECUTEINFOW request{};
+    request.cbSize = sizeof request;
+    request.fMask = SEE_MASK_FLAG_NO_UI;
+    request.hwnd = form_;
+    request.lpVerb = L"open";
+    request.lpFile = WidePointer(file);
+    request.nShow = SW_SHOWNORMAL;
+    if (!::ShellExecuteExW(&request)) {
+        win32::ThrowSystemError("ShellExecuteExW", path, ::GetLastError());
+    }
 }
 
 void Win32Dialog::ShowError(const std::string& text, const std::string& caption) {

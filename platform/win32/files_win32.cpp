@@ -318,6 +318,13 @@ std::size_t FileReader::Read(char* buffer, std::size_t size) {
     return got;
 }
 
+void FileReader::Seek(std::uint64_t offset) {
+    LARGE_INTEGER position{};
+    position.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(reinterpret_cast<HANDLE>(handle_), position, nullptr, FILE_BEGIN))
+        ThrowSystemError("SetFilePointerEx", path_, GetLastError());
+}
+
 std::vector<FolderEntry> ListFolder(const std::string& folder, const std::string& mask) {
     try {
         return ListFolderChecked(folder, mask);

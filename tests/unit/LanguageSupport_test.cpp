@@ -179,6 +179,8 @@ public:
     void OnClick(const std::string&) override {}
     void OnChange(const std::string&) override {}
     void OnDoubleClick(const std::string&) override {}
+    void OnColumnClick(const std::string&, int) override {}
+    void OnEnterKey(const std::string&) override {}
     int OnMeasureItem(const std::string&, int, int height) override { return height; }
     void OnDrawItem(const std::string&, int, const platform::Rect&, bool,
                     platform::RowPainter&) override {}

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "platform/platform.h"
-
 namespace quillet::test {
 
 using platform::ControlKind;
@@ -83,6 +81,21 @@ const platform::ControlSpec& HeadlessDialog::Row(const std::string& control) con
     return Find(control).row;
 }
 
+HeadlessDialog::Control& HeadlessDialog::FindListView(const std::string& name) {
+    Control& control = Find(name);
+    if (control.row.kind != ControlKind::ListView)
+        throw std::invalid_argument(name + " is no list view");
+    return control;
+}
+
+HeadlessDialog::Control& HeadlessDialog::Typeable(const std::string& name) {
+    Control& typed = Find(name);
+    if (!typed.enabled || typed.readOnly) {
+        throw std::logic_error(name + " is disabled or read-only: it takes no typing");
+    }
+    return typed;
+}
+
 // A list shows its selected row; a tab control has no text of its own.
 std::string HeadlessDialog::Text(const std::string& name) const {
     const Control& control = Find(name);
@@ -111,6 +124,19 @@ void HeadlessDialog::SetText(const std::string& name, const std::string& text) {
         return;
     }
     control.text = text;
+    control.wideText.reset();
+}
+
+// As a window of the wide functions: its text read in the ANSI code page loses what that lacks.
+std::u16string HeadlessDialog::WideText(const std::string& name) const {
+    const Control& control = Find(name);
+    return control.wideText ? *control.wideText : platform::AnsiToWide(Text(name));
+}
+
+void HeadlessDialog::SetWideText(const std::string& name, const std::u16string& text) {
+    Control& control = Find(name);
+    control.text = platform::WideToAnsi(text);
+    control.wideText = text;
 }
 
 bool HeadlessDialog::Enabled(const std::string& control) const {
@@ -139,19 +165,32 @@ int HeadlessDialog::SelectedIndex(const std::string& name) const {
     return control.row.kind == ControlKind::TabControl ? activePage_ : control.selected;
 }
 
+void HeadlessDialog::SetColumns(const std::string& name,
+                                const std::vector<platform::ListColumn>& columns) {
+    FindListView(name).columns = columns;
+}
+
+void HeadlessDialog::SetRows(const std::string& name, const std::vector<platform::ListRow>& rows) {
+    Control& control = FindListView(name);
+    control.rows = rows;
+    control.selected = -1;
+}
+
 void HeadlessDialog::Select(const std::string& name, int index) {
     Control& control = Find(name);
     if (control.row.kind == ControlKind::TabControl) {
         activePage_ = index;
         return;
     }
-    if (control.row.kind != ControlKind::DropDownList &&
-        control.row.kind != ControlKind::OwnerDrawList) {
+    std::size_t count = control.items.size();
+    if (control.row.kind == ControlKind::ListView) {
+        count = control.rows.size();
+    } else if (control.row.kind != ControlKind::DropDownList &&
+               control.row.kind != ControlKind::OwnerDrawList) {
         throw std::invalid_argument(name + " has nothing to select");
     }
     // As the system's lists do: an index past the rows selects nothing.
-    control.selected =
-        index >= 0 && static_cast<std::size_t>(index) < control.items.size() ? index : -1;
+    control.selected = index >= 0 && static_cast<std::size_t>(index) < count ? index : -1;
 }
 
 int HeadlessDialog::ActivePage() const {
@@ -184,8 +223,14 @@ void HeadlessDialog::ProcessMessages() {
     if (whileProcessingMessages) whileProcessingMessages(*this);
 }
 
-std::optional<std::string> HeadlessDialog::BrowseForFolder() {
+std::optional<std::string> HeadlessDialog::BrowseForFolder(const std::string& hint) {
+    folderHint = hint;
     return folderChoice;
+}
+
+void HeadlessDialog::OpenFile(const std::string& path) {
+    if (openFailure) throw *openFailure;
+    openedFiles.push_back(path);
 }
 
 void HeadlessDialog::ShowError(const std::string& text, const std::string& caption) {
@@ -243,12 +288,30 @@ void HeadlessDialog::SwitchToPage(int index) {
 }
 
 void HeadlessDialog::Type(const std::string& control, const std::string& text) {
-    Control& typed = Find(control);
-    if (!typed.enabled || typed.readOnly) {
-        throw std::logic_error(control + " is disabled or read-only: it takes no typing");
-    }
+    Control& typed = Typeable(control);
     typed.text = text;
+    typed.wideText.reset();
     events_.OnChange(control);
+}
+
+void HeadlessDialog::TypeWide(const std::string& control, const std::u16string& text) {
+    Typeable(control);
+    SetWideText(control, text);
+    events_.OnChange(control);
+}
+
+void HeadlessDialog::PressEnter(const std::string& control) {
+    if (Find(control).row.kind != ControlKind::Edit)
+        throw std::logic_error(control + " is no edit");
+    events_.OnEnterKey(control);
+}
+
+void HeadlessDialog::ClickColumn(const std::string& control, int column) {
+    const Control& list = FindListView(control);
+    if (column < 0 || static_cast<std::size_t>(column) >= list.columns.size()) {
+        throw std::logic_error(control + " has no column " + std::to_string(column));
+    }
+    events_.OnColumnClick(control, column);
 }
 
 int HeadlessDialog::MeasureRow(const std::string& control, int index, int textHeight) {

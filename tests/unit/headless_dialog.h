@@ -1,7 +1,8 @@
 // A dialog without a screen, for tests of portable form logic: it keeps each control's text,
 // state, rows and selection as the Win32 dialog would, lets a test act as the user (clicks,
-// picks, page switches, painting rows, answering questions) and records what the form did
-// (message boxes, closing, repaints, progress, bringing it to the front). Like the Win32 dialog it
+// picks, page switches, painting rows, answering questions, sorting a list view by a column) and
+// records what the form did (message boxes, closing, repaints, progress, files opened, bringing it
+// to the front). Like the Win32 dialog it
 // refuses a layout whose tree is broken, throws for a control name that is not in the layout, and
 // raises no events while the form fills it.
 #pragma once
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "platform/dialog.h"
+#include "platform/platform.h"
 
 namespace quillet::test {
 
@@ -57,6 +59,8 @@ public:
     // ---- platform::Dialog
     std::string Text(const std::string& control) const override;
     void SetText(const std::string& control, const std::string& text) override;
+    std::u16string WideText(const std::string& control) const override;
+    void SetWideText(const std::string& control, const std::u16string& text) override;
     bool Enabled(const std::string& control) const override;
     void SetEnabled(const std::string& control, bool enabled) override;
     bool Checked(const std::string& control) const override { return Find(control).checked; }
@@ -72,11 +76,16 @@ public:
     std::vector<std::string> Items(const std::string& control) const override;
     int SelectedIndex(const std::string& control) const override;
     void Select(const std::string& control, int index) override;
+    void SetColumns(const std::string& control,
+                    const std::vector<platform::ListColumn>& columns) override;
+    void SetRows(const std::string& control, const std::vector<platform::ListRow>& rows) override;
     int ActivePage() const override;
     void ShowPage(int index) override;
     void Repaint(const std::string& control) override;
     void ProcessMessages() override;
-    std::optional<std::string> BrowseForFolder() override;
+    std::optional<std::string> BrowseForFolder(const std::string& hint) override;
+    // Records the file; throws openFailure when the test set one.
+    void OpenFile(const std::string& path) override;
     void ShowError(const std::string& text, const std::string& caption) override;
     void ShowInformation(const std::string& text, const std::string& caption) override;
     // Answers with the first of `answers`; a question the test did not expect is a failure.
@@ -93,6 +102,9 @@ public:
     void SwitchToPage(int index);                             // with OnChange of the tab control
     // With OnChange; a disabled or read-only control takes no typing.
     void Type(const std::string& control, const std::string& text);
+    void TypeWide(const std::string& control, const std::u16string& text);
+    void PressEnter(const std::string& control);               // in a one-line edit
+    void ClickColumn(const std::string& control, int column);  // a list view's header
     int MeasureRow(const std::string& control, int index, int textHeight);
     std::vector<PaintCall> PaintRow(const std::string& control, int index,
                                     const platform::Rect& rect, bool selected);
@@ -100,7 +112,10 @@ public:
     // ---- What the test scripts and watches
     std::function<void(HeadlessDialog&)> whileShown;
     std::optional<std::string> folderChoice;  // what the folder picker returns
-    std::deque<bool> answers;                 // the user's answers to questions, Yes as true
+    std::string folderHint;                   // what the folder picker last said above its folders
+    std::vector<std::string> openedFiles;     // what OpenFile was asked to open, in order
+    std::optional<platform::SystemError> openFailure;
+    std::deque<bool> answers;  // the user's answers to questions, Yes as true
     // What the user does while the form lets pending messages run (a click during a long task).
     std::function<void(HeadlessDialog&)> whileProcessingMessages;
     int processMessagesCalls = 0;
@@ -111,6 +126,12 @@ public:
     const std::vector<ShownError>& informations() const { return informations_; }
     const std::vector<ShownError>& questions() const { return questions_; }
     Progress progress(const std::string& control) const { return Find(control).progress; }
+    const std::vector<platform::ListColumn>& columns(const std::string& control) const {
+        return Find(control).columns;
+    }
+    const std::vector<platform::ListRow>& rows(const std::string& control) const {
+        return Find(control).rows;
+    }
     int repaints(const std::string& control) const;
     const platform::ControlSpec& Row(const std::string& control) const;
 
@@ -118,17 +139,22 @@ private:
     struct Control {
         platform::ControlSpec row;
         std::string text;
+        std::optional<std::u16string> wideText;  // what SetWideText put there, until SetText
         bool enabled = true;
         bool checked = false;
         bool readOnly = false;
         Progress progress;
         std::vector<std::string> items;
+        std::vector<platform::ListColumn> columns;
+        std::vector<platform::ListRow> rows;
         int selected = -1;
         int repaints = 0;
     };
 
     Control& Find(const std::string& name);
     const Control& Find(const std::string& name) const;
+    Control& FindListView(const std::string& name);
+    Control& Typeable(const std::string& name);
 
     platform::DialogEvents& events_;
     std::vector<Control> controls_;

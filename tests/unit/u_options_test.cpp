@@ -18,7 +18,9 @@
 #include "config/u_IniSettings.h"
 #include "config/u_SimpleAliases.h"
 #include "headless_dialog.h"
+#include "history/EntryFormat.h"
 #include "platform/platform.h"
+#include "platform/probes.h"
 #include "plugin/u_plugin_msg.h"
 #include "test_support.h"
 #include "tools/translator/language_template.h"
@@ -520,6 +522,36 @@ TEST_F(OptionsTest, PreviewTellsWhatTheNextMessageDoesOnceTheValuesAreSaved) {
     }
 }
 
+// The Preview page names the date macros that the path keeps for the message, and not one that
+// a variable of the environment of that name replaces first.
+TEST_F(OptionsTest, PreviewNamesTheDateMacrosOfThePath) {
+    const struct {
+        const char* fileName;
+        std::optional<std::string> yearVariable;
+        const char* named;  // nullptr: no note
+    } cases[] = {
+        {"%UIN%", std::nullopt, nullptr},
+        {"%UIN%\\%YEAR%-%MONTH%", std::nullopt, "%YEAR% %MONTH%."},
+        {"%day%.%Year%", std::nullopt, "%YEAR% %DAY%."},
+        {"%UIN%\\%YEAR%-%MONTH%", "1999", "%MONTH%."},
+    };
+    for (const auto& c : cases) {
+        const test::ScopedEnv year("YEAR", c.yearVariable);
+        HeadlessDialog& d = Open();
+        d.Type("eFileName", c.fileName);
+        d.SwitchToPage(3);
+        const std::string notes = d.Text("lPrevNotes");
+        const std::string note = "The path holds the message's date: ";
+        EXPECT_EQ(notes.find(note + (c.named ? c.named : "")) != std::string::npos,
+                  c.named != nullptr)
+            << c.fileName << ": " << notes;
+        if (c.yearVariable) {
+            EXPECT_NE(d.Text("ePrevPath").find("\\1999-"), std::string::npos)
+                << d.Text("ePrevPath");
+        }
+    }
+}
+
 TEST_F(OptionsTest, FailedSettingWriteKeepsTheDialogOpen) {
     fs::create_directory(folder.native("Quillet.ini"));  // the settings file cannot be written
     HeadlessDialog& d = Open();
@@ -804,12 +836,16 @@ TEST_F(OptionsTest, FilledInTemplateIsWhatTheDialogShows) {
     std::string shown;
     for (const platform::ControlSpec& row : OptionsLayout()) shown += d.Text(row.name) + "\n";
     for (const std::string& item : d.Items("cbPrevDirection")) shown += item + "\n";
+    d.Pick("cbFolder1", 10);
+    d.Click("bSelDir");
+    d.Pick("cbFolder1", 1);
+    shown += d.folderHint + "\n";
     // The Preview page's notes, each brought about once: a path too long, changed by a rule in
-    // both passes, by cleaning, trimming and a device name, in a folder still to be made; then a
-    // file that exists; then a contact on the exclusion list.
+    // both passes, by cleaning, trimming and a device name, in a folder still to be made, with
+    // the message's date; then a file that exists; then a contact on the exclusion list.
     d.SwitchToPage(3);
     d.Type("ePath2", std::string(260, 'x'));
-    d.Type("eFileName", "%CONTACTNAME%\\%UIN%");
+    d.Type("eFileName", "%CONTACTNAME%\\%UIN%-%YEAR%");
     d.Type("Memo1", "ob==obb");
     d.Type("ePrevName", "b:ob \\con");
     shown += d.Text("lPrevNotes") + "\n";
@@ -854,6 +890,47 @@ TEST_F(OptionsTest, FilledInTemplateIsWhatTheDialogShows) {
     for (const auto* boxes : {&convert.questions(), &convert.informations()}) {
         for (const test::ShownError& box : *boxes) shown += box.text + "\n";
     }
+    // The History page: no history folder; then more entries than it lists, a file it cannot
+    // read and the button while it searches; an entry selected, its file not opened, changed,
+    // and unreadable; a search stopped.
+    fs::remove_all(folder.native("HISTORY"));
+    HeadlessDialog& history = Open();
+    history.Click("bSearch");
+    shown += history.Text("lResultCount") + "\n";
+    std::string many;
+    for (std::size_t i = 0; i <= MostEntriesListed; ++i)
+        many += EntryBytes(EntryDirection::Received, "Bob", "10:00:00 01/02/2008", "hi");
+    WriteFile("HISTORY\\1.TXT", many);
+    WriteFile("HISTORY\\2.TXT",
+              EntryBytes(EntryDirection::Sent, "Me", "10:00:00 01/02/2009", "yo"));
+    WriteFile("HISTORY\\3.TXT", many);
+    auto unreadable = platform::MakeUnreadable(folder.path("HISTORY\\3.TXT"));
+    ASSERT_TRUE(unreadable);
+    history.whileProcessingMessages = [&](HeadlessDialog& running) {
+        shown += running.Text("bSearch") + "\n";
+    };
+    history.Click("bSearch");
+    shown += history.Text("lResultCount") + "\n";
+    for (const platform::ListColumn& column : history.columns("lvResults"))
+        shown += column.caption + "\n";
+    for (const platform::ListRow& row :
+         {history.rows("lvResults").at(0), history.rows("lvResults").at(1)})
+        shown += Printable(row.at(3)) + "\n";
+    history.Pick("lvResults", 0);
+    shown += history.Text("mResultEntry") + "\n";
+    history.openFailure = platform::SystemError("ShellExecuteExW", "", 2, "none");
+    history.Click("bOpenFile");
+    WriteFile("HISTORY\\2.TXT", "");
+    history.Pick("lvResults", 0);
+    shown += history.Text("mResultEntry") + "\n";
+    unreadable = platform::MakeUnreadable(folder.path("HISTORY\\1.TXT"));
+    history.Pick("lvResults", 1);
+    shown += history.Text("mResultEntry") + "\n";
+    unreadable.reset();
+    history.whileProcessingMessages = [](HeadlessDialog& running) { running.Click("bSearch"); };
+    history.Click("bSearch");
+    shown += history.Text("lResultCount") + "\n";
+    for (const test::ShownError& box : history.errors()) shown += box.text + "\n";
 
     for (const std::string& text : TranslatedTexts()) {
         const std::u16string key = DictKey(text);

@@ -23,11 +23,13 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "history/EntryFormat.h"
 #include "platform/dialog.h"
 #include "platform/platform.h"
 #include "plugin/u_plugin_info.h"
@@ -122,6 +124,24 @@ LOGFONTA FontOf(HWND window) {
     ::GetObjectA(reinterpret_cast<HFONT>(::SendMessageA(window, WM_GETFONT, 0, 0)), sizeof font,
                  &font);
     return font;
+}
+
+std::wstring WideTextOf(HWND window) {
+    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        ::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+// The text of a list view's cell, in Unicode.
+std::wstring ListCell(HWND list, int row, int column) {
+    wchar_t text[512] = {};
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = static_cast<int>(std::size(text));
+    ::SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+    return text;
 }
 
 bool WaitUntil(const std::function<bool()>& condition, DWORD milliseconds = 5000) {
@@ -490,6 +510,7 @@ const std::vector<ControlSpec> kTestLayout = {
     {ControlKind::WhiteShape, "Shape", "Banner", 0, 0, 0, 0, ""},
     {ControlKind::Picture, "Image", "Banner", 10, 5, 50, 40, "no-such-picture.bmp"},
     {ControlKind::ProgressBar, "pbTest", "Page2", 16, 175, 200, 17, ""},
+    {ControlKind::ListView, "lvRows", "Page1", 300, 120, 180, 150, ""},
 };
 
 constexpr int kFirstId = 1000;
@@ -521,6 +542,8 @@ public:
         for (const char* item : {"alpha", "Beta", "gamma"}) dialog->AddItem("cbPick", item);
         dialog->Select("cbPick", 0);
         for (const char* row : {"row 0", "row 1", "row 2"}) dialog->AddItem("lbRows", row);
+        dialog->SetColumns("lvRows", {{"When", 60}, {"What", 100}});
+        dialog->SetRows("lvRows", {{u"1", u"one"}, {u"2", u"two"}});
     }
     void OnClick(const std::string& control) override {
         events.push_back("click " + control);
@@ -530,6 +553,10 @@ public:
     void OnDoubleClick(const std::string& control) override {
         events.push_back("double-click " + control);
     }
+    void OnColumnClick(const std::string& control, int column) override {
+        events.push_back("column " + std::to_string(column) + " " + control);
+    }
+    void OnEnterKey(const std::string& control) override { events.push_back("enter " + control); }
     int OnMeasureItem(const std::string&, int index, int textHeight) override {
         measuredTextHeights.push_back(textHeight);
         return textHeight + 10 + 3 * index;
@@ -615,6 +642,7 @@ TEST_F(BuilderTest, EachRowBecomesAStandardControlWhereItsRowSays) {
         {"lLink", "Static", "Page2", {16, 230, 0, 0}, false},
         {"Shape", "Static", "Banner", {0, 0, 0, 60}, false},
         {"pbTest", "msctls_progress32", "Page2", {16, 175, 216, 192}, false},
+        {"lvRows", "SysListView32", "Page1", {300, 120, 480, 270}, true},
     };
     for (const Expected& row : expected) {
         SCOPED_TRACE(row.name);
@@ -651,6 +679,8 @@ TEST_F(BuilderTest, EachRowBecomesAStandardControlWhereItsRowSays) {
               LBS_OWNERDRAWVARIABLE | LBS_HASSTRINGS | LBS_NOTIFY);
     EXPECT_EQ(::GetWindowLongA(Window("cbPick"), GWL_STYLE) & 3, CBS_DROPDOWNLIST);
     EXPECT_EQ(::GetWindowLongA(Window("Group"), GWL_STYLE) & BS_TYPEMASK, BS_GROUPBOX);
+    EXPECT_EQ(::GetWindowLongA(Window("lvRows"), GWL_STYLE) & (LVS_TYPEMASK | LVS_SINGLESEL),
+              LVS_REPORT | LVS_SINGLESEL);
 }
 
 TEST_F(BuilderTest, FontsFollowTheRowFlags) {
@@ -761,8 +791,33 @@ TEST_F(BuilderTest, ContentRoundTripsThroughTheControls) {
     EXPECT_EQ(::GetWindowLongA(Window("Page2"), GWL_STYLE) & WS_VISIBLE, WS_VISIBLE);
     EXPECT_THAT(events_.events, IsEmpty());  // none of this was the user's doing
 
+    // Unicode in and out of an edit and a list view, whatever the ANSI code page lacks.
+    const std::u16string cyrillic = u"\u041f\u0440\u0438\u0432\u0435\u0442 \U0001F600";
+    dialog_->SetWideText("eInGroup", cyrillic);
+    EXPECT_EQ(dialog_->WideText("eInGroup"), cyrillic);
+    EXPECT_EQ(WideTextOf(Window("eInGroup")), reinterpret_cast<const wchar_t*>(cyrillic.c_str()));
+    dialog_->SetColumns("lvRows", {{"A", 50}, {"B", 60}});
+    dialog_->SetRows("lvRows", {{u"x", cyrillic}, {u"y", u"z"}, {u"w"}});
+    HWND list = Window("lvRows");
+    EXPECT_EQ(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 3);
+    EXPECT_EQ(ListCell(list, 0, 1), reinterpret_cast<const wchar_t*>(cyrillic.c_str()));
+    EXPECT_EQ(ListCell(list, 1, 0), L"y");
+    EXPECT_EQ(ListCell(list, 2, 1), L"");
+    HWND header = reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0));
+    EXPECT_EQ(::SendMessageW(header, HDM_GETITEMCOUNT, 0, 0), 2);
+    EXPECT_EQ(dialog_->SelectedIndex("lvRows"), -1);
+    dialog_->Select("lvRows", 1);
+    EXPECT_EQ(dialog_->SelectedIndex("lvRows"), 1);
+    dialog_->Select("lvRows", 7);  // past the rows: none
+    EXPECT_EQ(dialog_->SelectedIndex("lvRows"), -1);
+    dialog_->Select("lvRows", 2);
+    dialog_->SetRows("lvRows", {{u"only"}});
+    EXPECT_EQ(dialog_->SelectedIndex("lvRows"), -1);
+    EXPECT_THAT(events_.events, IsEmpty());
+
     EXPECT_THROW(dialog_->SetText("noSuchControl", "x"), std::invalid_argument);
     EXPECT_THROW(dialog_->AddItem("eInGroup", "x"), std::invalid_argument);
+    EXPECT_THROW(dialog_->SetRows("eInGroup", {}), std::invalid_argument);
 }
 
 TEST_F(BuilderTest, WhatTheUserDoesReachesTheHandlersByControlName) {
@@ -773,6 +828,20 @@ TEST_F(BuilderTest, WhatTheUserDoesReachesTheHandlersByControlName) {
         HWND form = user.WaitForWindow("Builder test");
         ::SendMessageA(Window("bFirst"), BM_CLICK, 0, 0);
         PickItem(Window("cbPick"), 2);
+        ::SetForegroundWindow(form);
+        HWND list = Window("lvRows");
+        HWND header = reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0));
+        RECT item{};
+        ::SendMessageW(header, HDM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&item));
+        ClickAt(CenterOf(header, item));
+        user.Settle(form);
+        item = RECT{LVIR_BOUNDS, 0, 0, 0};
+        ::SendMessageW(list, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&item));
+        ClickAt(CenterOf(list, item));
+        user.Settle(form);
+        ClickAt(CenterOf(Window("eInGroup")));
+        PressKey(VK_RETURN);
+        user.Settle(form);
         ClickTab(Window("Tabs"), 1);
         user.Check(WaitUntil([&] { return ::IsWindowVisible(Window("lbRows")) != FALSE; }),
                    "a click on the second tab did not show its page");
@@ -785,8 +854,10 @@ TEST_F(BuilderTest, WhatTheUserDoesReachesTheHandlersByControlName) {
     });
     EXPECT_THAT(problems, IsEmpty());
     EXPECT_THAT(events_.events,
-                ElementsAre("show", "click bFirst", "change cbPick", "change Tabs", "change lbRows",
+                ElementsAre("show", "click bFirst", "change cbPick", "column 1 lvRows",
+                            "change lvRows", "enter eInGroup", "change Tabs", "change lbRows",
                             "double-click lbRows", "click lLink", "click bSecond"));
+    EXPECT_EQ(dialog_->SelectedIndex("lvRows"), 1);
     EXPECT_EQ(dialog_->SelectedIndex("lbRows"), 1);
     EXPECT_EQ(dialog_->Text("cbPick"), "gamma");
 }
@@ -832,7 +903,7 @@ TEST_F(BuilderTest, KeyboardFollowsTheRowOrderAndSwitchesPages) {
         ::SetForegroundWindow(form);
         user.Settle(form);
         user.Check(user.Focus() == Window("bFirst"), "the first control did not have the keyboard");
-        for (int step = 0; step < 6; ++step) {
+        for (int step = 0; step < 7; ++step) {
             PressKey(VK_TAB);
             user.Settle(form);
             const int id = ::GetDlgCtrlID(user.Focus());
@@ -847,7 +918,8 @@ TEST_F(BuilderTest, KeyboardFollowsTheRowOrderAndSwitchesPages) {
     });
     EXPECT_THAT(problems, IsEmpty());
     // Rows of the form in their order, the tab control among them, then the visible page's rows.
-    EXPECT_THAT(visited, ElementsAre("bSecond", "Tabs", "cbPick", "eInGroup", "mText", "bFirst"));
+    EXPECT_THAT(visited,
+                ElementsAre("bSecond", "Tabs", "cbPick", "eInGroup", "mText", "lvRows", "bFirst"));
     EXPECT_THAT(events_.events, ElementsAre("show", "change Tabs"));
 }
 
@@ -951,7 +1023,7 @@ private:
 constexpr const char* kCaption = "Quillet : Options";
 
 // The pages of the options dialog, in the order of its tabs.
-enum Page { kSaveAs, kExclude, kAliases, kPreview, kLanguage, kAbout };
+enum Page { kSaveAs, kExclude, kAliases, kPreview, kHistory, kLanguage, kAbout };
 
 // The options dialog's windows as a user finds them: buttons by caption, everything else by
 // where it sits on its page.
@@ -971,8 +1043,8 @@ struct OptionsWindows {
                 windows.pages.push_back(child);
             }
         }
-        if (windows.tabs == nullptr || windows.pages.size() != 6) {
-            user.Stop("the dialog has no tab control with six pages");
+        if (windows.tabs == nullptr || windows.pages.size() != 7) {
+            user.Stop("the dialog has no tab control with seven pages");
         }
         return windows;
     }
@@ -1013,6 +1085,10 @@ struct OptionsWindows {
     HWND PreviewEntry(User& user) const { return At(user, kPreview, "Edit", 3, 167); }
     HWND PreviewNotes(User& user) const { return At(user, kPreview, "Static", 329, 152); }
     HWND Utf8Box(User& user) const { return At(user, kPreview, "Button", 3, 271); }
+    HWND SearchText(User& user) const { return At(user, kHistory, "Edit", 44, 6); }
+    HWND Results(User& user) const { return At(user, kHistory, "SysListView32", 3, 33); }
+    HWND ResultCount(User& user) const { return At(user, kHistory, "Static", 3, 187); }
+    HWND ResultEntry(User& user) const { return At(user, kHistory, "Edit", 3, 229); }
     HWND Languages(User& user) const { return At(user, kLanguage, "ListBox", 16, 16); }
     HWND RestartNotice(User& user) const { return At(user, kLanguage, "Static", 16, 264); }
 
@@ -1026,7 +1102,8 @@ struct OptionsWindows {
 
     // Every page in turn, each saved as options-<suffix of the page>.
     void Screenshots(User& user, const std::string& prefix) const {
-        const char* names[] = {"save-as", "exclude", "aliases", "preview", "language", "about"};
+        const char* names[] = {"save-as", "exclude",  "aliases", "preview",
+                               "history", "language", "about"};
         for (int page = kSaveAs; page <= kAbout; ++page) {
             ShowPage(user, static_cast<Page>(page));
             TakeScreenshot(user, form, prefix + names[page]);
@@ -1355,6 +1432,130 @@ TEST_F(PluginOptionsTest, PreviewShowsWhereTheNextMessageGoesAndUtf8KeepsEveryCh
     }
 }
 
+// A hidden window of the test's thread that hands each message posted to it to `deliver`: the
+// host's message events, arriving whenever the plug-in's thread lets its messages run.
+class MessageDeliverer {
+public:
+    static constexpr UINT kDeliver = WM_APP + 2;
+
+    explicit MessageDeliverer(std::function<void()> deliver) : deliver_(std::move(deliver)) {
+        WNDCLASSA windowClass{};
+        windowClass.lpfnWndProc = &MessageDeliverer::Procedure;
+        windowClass.hInstance = ::GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = kClass;
+        ::RegisterClassA(&windowClass);  // fails harmlessly when a test before registered it
+        window = ::CreateWindowExA(0, kClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                   ::GetModuleHandleA(nullptr), nullptr);
+        ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~MessageDeliverer() { ::DestroyWindow(window); }
+    MessageDeliverer(const MessageDeliverer&) = delete;
+    MessageDeliverer& operator=(const MessageDeliverer&) = delete;
+
+    HWND window = nullptr;
+
+private:
+    static constexpr const char* kClass = "QuilletTestDeliverer";
+
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self =
+            reinterpret_cast<MessageDeliverer*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+        if (message != kDeliver || self == nullptr) {
+            return ::DefWindowProcA(window, message, wParam, lParam);
+        }
+        self->deliver_();
+        return 0;
+    }
+
+    std::function<void()> deliver_;
+};
+
+std::wstring Wide(const std::u16string& text) {
+    return std::wstring(text.begin(), text.end());
+}
+
+// A Cyrillic search from the History page, on a system whose ANSI code page (1252) has no
+// Cyrillic, finds the entry of a UTF-8 file and lists its text as itself, emoji and all; the
+// selected row shows the entry whole. The host's message events that arrive while the page
+// searches (posted right after the click, so the search's turns of the messages deliver them)
+// are recorded as usual.
+TEST_F(PluginOptionsTest, HistoryPageFindsUnicodeTextWhileMessagesArrive) {
+    if (::GetACP() != 1252) GTEST_SKIP() << "needs code page 1252 (LANG=en_US.UTF-8)";
+    const std::u16string vera = u"\u0412\u0435\u0440\u0430";
+    const std::u16string text =
+        u"\u041f\u0440\u0438\u0432\u0435\u0442, \u043c\u0438\u0440 \U0001F600";
+    using quillet::EntryBytes;
+    using quillet::EntryDirection;
+    WriteFile("HISTORY\\ICQ\\777\\555.TXT",
+              "\xEF\xBB\xBF" +
+                  EntryBytes(EntryDirection::Received, platform::WideToUtf8(vera),
+                             "09:00:00 15/01/2009", platform::WideToUtf8(text)) +
+                  EntryBytes(EntryDirection::Sent, "Me", "09:01:00 15/01/2009", "ok"));
+    WriteFile("HISTORY\\ICQ\\777\\12345.TXT",
+              EntryBytes(EntryDirection::Received, "Bob", "10:00:00 01/02/2008", "Hello"));
+
+    constexpr int kMessages = 5;
+    std::atomic<HWND> findButton{nullptr};
+    int delivered = 0, deliveredWhileSearching = 0;
+    MessageDeliverer deliverer([&] {
+        deliveredWhileSearching += TextOf(findButton) == "Stop" ? 1 : 0;
+        quillet::TChatMessage message{0,     1196000000u,          u"ICQ", u"4242", u"Dora", u"777",
+                                      u"Me", u"arrived meanwhile", 0};
+        Send(quillet::EVENT_MESSAGE_RECEIVED, &message);
+        ++delivered;
+    });
+    LRESULT rows = -1;
+    std::wstring cell, contact, entry;
+    std::string count;
+    const auto problems = ShowOptions([&](User& user) {
+        const OptionsWindows dialog = OptionsWindows::Find(user);
+        dialog.ShowPage(user, kHistory);
+        HWND find = dialog.Button(user, "Find");
+        findButton = find;
+        ::SendMessageW(dialog.SearchText(user), WM_SETTEXT, 0,
+                       reinterpret_cast<LPARAM>(L"\u043f\u0440\u0438\u0432\u0435\u0442"));
+        ::PostMessageA(find, BM_CLICK, 0, 0);
+        for (int i = 0; i < kMessages; ++i) {
+            ::PostMessageA(deliverer.window, MessageDeliverer::kDeliver, 0, 0);
+        }
+        user.Check(
+            WaitUntil(
+                [&] { return TextOf(find) == "Find" && !TextOf(dialog.ResultCount(user)).empty(); },
+                20000),
+            "the search did not end");
+        HWND list = dialog.Results(user);
+        rows = ::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
+        cell = ListCell(list, 0, 4);
+        contact = ListCell(list, 0, 2);
+        count = TextOf(dialog.ResultCount(user));
+        ::SetForegroundWindow(dialog.form);
+        RECT row{LVIR_BOUNDS, 0, 0, 0};
+        ::SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row));
+        ClickAt(CenterOf(list, row));
+        user.Check(WaitUntil([&] { return !WideTextOf(dialog.ResultEntry(user)).empty(); }),
+                   "selecting the row showed no entry");
+        entry = WideTextOf(dialog.ResultEntry(user));
+        TakeScreenshot(user, dialog.form, "options-history-found");
+        ::SendMessageA(dialog.Button(user, "Cancel"), BM_CLICK, 0, 0);
+    });
+    EXPECT_THAT(problems, IsEmpty());
+    EXPECT_EQ(rows, 1);
+    EXPECT_EQ(cell, Wide(text));
+    EXPECT_EQ(contact, Wide(vera));
+    EXPECT_THAT(count, StartsWith("1 entries in 1 files."));
+    EXPECT_NE(entry.find(Wide(vera + u" (09:00:00 15/01/2009)\r\n" + text)), std::wstring::npos);
+    EXPECT_EQ(delivered, kMessages);
+    EXPECT_EQ(deliveredWhileSearching, kMessages);
+    const std::string recorded =
+        quillet::test::ReadBytes(folder_.native("HISTORY\\ICQ\\777\\4242.TXT")).value_or("");
+    std::size_t entries = 0;
+    for (std::size_t at = 0; (at = recorded.find("arrived meanwhile", at)) != std::string::npos;
+         ++at) {
+        ++entries;
+    }
+    EXPECT_EQ(entries, static_cast<std::size_t>(kMessages)) << recorded;
+}
+
 // The test host's own windows on the plug-in's thread, as the messenger has them: its main
 // window, active when the options are asked for, and a hidden one it keeps disabled. A message
 // posted to the main window asks for the options again from within whatever modal loop runs
@@ -1661,7 +1862,8 @@ TEST_F(LanguageTest, DoubleClickStoresTheLanguageAndTheNextOpeningIsTranslated) 
     EXPECT_THAT(reopened, IsEmpty());
     EXPECT_THAT(tabs, ElementsAre(Translated(german, "Save as"), Translated(german, "Exlude"),
                                   Translated(german, "Aliases"), Translated(german, "Preview"),
-                                  Translated(german, "Language"), Translated(german, "About")));
+                                  Translated(german, "History"), Translated(german, "Language"),
+                                  Translated(german, "About")));
     EXPECT_NE(tabs[0], "Save as");
     EXPECT_EQ(saveButton, Translated(german, "Save"));
 }
@@ -1690,13 +1892,6 @@ SIZE TextExtent(HWND window, HFONT font, const std::wstring& text, UINT format, 
 
 HFONT FontHandle(HWND window) {
     return reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0));
-}
-
-std::wstring WideTextOf(HWND window) {
-    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(
-        ::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
 }
 
 std::string Utf8(const std::wstring& text) {
