@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <memory>
 #include <utility>
 
@@ -166,12 +167,12 @@ void SettleBackup(const std::string& path, bool keep, FileConversion& result) {
 
 // Reads the rest of the file into the conversion; false when the bytes are at fault.
 bool TakeRest(platform::FileReader& reader, std::string& piece, Converting& converting, bool atEnd,
-              const ConversionOptions& options, const FileConversion& result) {
+              const std::function<void(std::uint64_t)>& onProgress, const FileConversion& result) {
     for (;;) {
         const std::size_t got = reader.Read(piece.data(), piece.size());
         if (got == 0) return converting.Take({}, atEnd);
         if (!converting.Take(std::string_view(piece).substr(0, got), false)) return false;
-        if (options.onProgress) options.onProgress(result.bytesBefore);
+        if (onProgress) onProgress(result.bytesBefore);
     }
 }
 
@@ -198,15 +199,17 @@ void Convert(const std::string& path, const ConversionOptions& options, FileConv
     Converting converting(transcoder, output ? &*output : nullptr, result, step);
     if (!converting.Take(start, false)) return;
     if (options.onProgress) options.onProgress(result.bytesBefore);
-    if (!TakeRest(reader, piece, converting, options.dryRun, options, result)) return;
+    if (!TakeRest(reader, piece, converting, options.dryRun, options.onProgress, result)) return;
     if (options.dryRun) {
         result.outcome = ConversionOutcome::Converted;
         return;
     }
     // What the messenger appended meanwhile is converted while no one may write, then the new
-    // file goes in place before the file is let go.
+    // file goes in place before the file is let go. Nothing is told meanwhile: the dialog lets
+    // the host's events run when told, and a message's append on this very thread would wait
+    // for the hold in vain.
     const auto hold = HoldAgainstWriters(path);
-    if (!TakeRest(reader, piece, converting, true, options, result)) return;
+    if (!TakeRest(reader, piece, converting, true, {}, result)) return;
     step = Step::Replacing;
     output->PutInPlace();
     result.outcome = ConversionOutcome::Converted;

@@ -1556,6 +1556,71 @@ TEST_F(PluginOptionsTest, HistoryPageFindsUnicodeTextWhileMessagesArrive) {
     EXPECT_EQ(entries, static_cast<std::size_t>(kMessages)) << recorded;
 }
 
+// Old history converted from the dialog while the messenger records: the messages that arrive
+// during the progress loop are written as usual, and end up in the converted file, once each,
+// in order, after the old entries.
+TEST_F(PluginOptionsTest, ConversionFromTheDialogKeepsMessagesThatArriveMeanwhile) {
+    using quillet::EntryBytes;
+    using quillet::EntryDirection;
+    std::string old;
+    for (int i = 0; i < 40000; ++i) {  // 4 MB: several pieces, so several rounds of messages
+        old += EntryBytes(EntryDirection::Received, "Bob", "10:00:00 01/02/2008",
+                          "Gr\xFC\xDF" "e " + std::to_string(i));
+    }
+    WriteFile("HISTORY\\ICQ\\777\\12345.TXT", old);
+    constexpr int kMessages = 5;
+    std::atomic<HWND> convertButton{nullptr};
+    int delivered = 0, deliveredWhileConverting = 0;
+    MessageDeliverer deliverer([&] {
+        deliveredWhileConverting += TextOf(convertButton) == "Cancel" ? 1 : 0;
+        const std::u16string text = u"meanwhile " + std::u16string(1, u'0' + delivered);
+        quillet::TChatMessage message{0,      1196000000u, u"ICQ",       u"12345", u"Bob",
+                                      u"777", u"Me",       text.c_str(), 0};
+        Send(quillet::EVENT_MESSAGE_RECEIVED, &message);
+        ++delivered;
+    });
+    std::string question, report;
+    const auto problems = ShowOptions([&](User& user) {
+        const OptionsWindows dialog = OptionsWindows::Find(user);
+        dialog.ShowPage(user, kPreview);
+        HWND convert = dialog.Button(user, "Convert existing files...");
+        convertButton = convert;
+        ::PostMessageA(convert, BM_CLICK, 0, 0);
+        HWND ask = user.WaitForMessageBox();
+        question = TextOf(::GetDlgItem(ask, 0xFFFF));
+        ::PostMessageA(ask, WM_COMMAND, IDYES, 0);
+        for (int i = 0; i < kMessages; ++i) {
+            ::PostMessageA(deliverer.window, MessageDeliverer::kDeliver, 0, 0);
+        }
+        user.Check(WaitUntil([&] { return !::IsWindow(ask); }), "the question stayed");
+        HWND done = user.WaitForMessageBox(60000);
+        report = TextOf(::GetDlgItem(done, 0xFFFF));
+        ::PostMessageA(done, WM_COMMAND, IDOK, 0);
+        user.Check(WaitUntil([&] { return !::IsWindow(done); }), "the report stayed");
+        ::SendMessageA(dialog.Button(user, "Cancel"), BM_CLICK, 0, 0);
+    });
+    EXPECT_THAT(problems, IsEmpty());
+    EXPECT_THAT(question, StartsWith("History files in ANSI: 1 ("));
+    EXPECT_THAT(report, StartsWith("Converted to UTF-8: 1 of 1 history files."));
+    EXPECT_EQ(delivered, kMessages);
+    EXPECT_GT(deliveredWhileConverting, 0);
+    const std::string after =
+        quillet::test::ReadBytes(folder_.native("HISTORY\\ICQ\\777\\12345.TXT")).value_or("");
+    ASSERT_EQ(after.substr(0, 3), "\xEF\xBB\xBF");
+    std::size_t at = after.find("Gr\xC3\xBC\xC3\x9F" "e 39999\r\n");
+    ASSERT_NE(at, std::string::npos) << "the old entries, converted";
+    for (int i = 0; i < kMessages; ++i) {
+        at = after.find("meanwhile " + std::to_string(i) + "\r\n", at);
+        EXPECT_NE(at, std::string::npos) << "message " << i << " missing or out of order";
+    }
+    std::size_t entries = 0;
+    for (std::size_t from = 0; (from = after.find("meanwhile", from)) != std::string::npos;
+         ++from) {
+        ++entries;
+    }
+    EXPECT_EQ(entries, static_cast<std::size_t>(kMessages));
+}
+
 // The test host's own windows on the plug-in's thread, as the messenger has them: its main
 // window, active when the options are asked for, and a hidden one it keeps disabled. A message
 // posted to the main window asks for the options again from within whatever modal loop runs
