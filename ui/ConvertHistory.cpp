@@ -91,38 +91,9 @@ void ShowProgress(platform::Dialog& form, const std::string& bar, std::uint64_t 
 
 }  // namespace
 
-// While a conversion runs: the button is "Cancel", the controls that save or close the dialog
-// are disabled; all comes back however the conversion ends.
-class ConvertHistory::Running {
-public:
-    Running(ConvertHistory& part, platform::Dialog& form)
-        : part_(part), form_(form), caption_(form.Text(part.controls_.button)) {
-        part_.running_ = true;
-        part_.stopAsked_ = false;
-        form_.SetText(part_.controls_.button, TranslateAnsi(CancelCaption));
-        for (const std::string& control : part_.controls_.heldWhileRunning) {
-            if (form_.Enabled(control)) held_.push_back(control);
-        }
-        for (const std::string& control : held_) form_.SetEnabled(control, false);
-    }
-    ~Running() {
-        for (const std::string& control : held_) form_.SetEnabled(control, true);
-        form_.SetText(part_.controls_.button, caption_);
-        part_.running_ = false;
-    }
-    Running(const Running&) = delete;
-    Running& operator=(const Running&) = delete;
-
-private:
-    ConvertHistory& part_;
-    platform::Dialog& form_;
-    std::string caption_;
-    std::vector<std::string> held_;
-};
-
 void ConvertHistory::Click(platform::Dialog& form, const std::string& pluginPath) {
-    if (running_) {
-        stopAsked_ = true;
+    if (task_.running()) {
+        task_.AskToStop();
         return;
     }
     const HistoryLocation location = LocateSavedHistory(pluginPath);
@@ -150,7 +121,8 @@ void ConvertHistory::Click(platform::Dialog& form, const std::string& pluginPath
 // Each file in turn, the dialog's messages let run after every piece and every file.
 ConvertHistory::Outcome ConvertHistory::ConvertAll(platform::Dialog& form,
                                                    const FilesToConvert& survey) {
-    const Running running(*this, form);
+    const StoppableTask::Run running(task_, form, controls_.button, TranslateAnsi(CancelCaption),
+                                     controls_.heldWhileRunning);
     Outcome outcome;
     outcome.leftAlone = Unreadable(survey);
     std::uint64_t doneBefore = 0;
@@ -172,7 +144,7 @@ ConvertHistory::Outcome ConvertHistory::ConvertAll(platform::Dialog& form,
         }
         ShowProgress(form, controls_.progress, doneBefore, survey.ansiBytes);
         form.ProcessMessages();
-        if (stopAsked_) break;
+        if (task_.stopAsked()) break;
     }
     return outcome;
 }

@@ -13,6 +13,7 @@
 
 #include "history/HistoryConversion.h"
 #include "platform/dialog.h"
+#include "ui/StoppableTask.h"
 
 namespace quillet {
 
@@ -37,7 +38,6 @@ public:
     static std::vector<std::string> TranslatedTexts();
 
 private:
-    class Running;
     struct Outcome {
         std::size_t converted = 0;
         std::size_t attempted = 0;  // the rest were not begun: the user stopped
@@ -49,8 +49,7 @@ private:
                               const std::string& root);
 
     ConversionControls controls_;
-    bool running_ = false;
-    bool stopAsked_ = false;
+    StoppableTask task_;
 };
 
 }  // namespace quillet

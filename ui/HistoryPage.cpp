@@ -155,35 +155,6 @@ struct HistoryPage::Outcome {
     bool stopped = false;
 };
 
-// While a search runs: the button is "Stop", the controls held are disabled; all comes back
-// however the search ends.
-class HistoryPage::Running {
-public:
-    Running(HistoryPage& page, platform::Dialog& form)
-        : page_(page), form_(form), caption_(form.Text(page.controls_.searchButton)) {
-        page_.running_ = true;
-        page_.stopAsked_ = false;
-        form_.SetText(page_.controls_.searchButton, TranslateAnsi(StopCaption));
-        for (const std::string& control : page_.controls_.heldWhileRunning) {
-            if (form_.Enabled(control)) held_.push_back(control);
-        }
-        for (const std::string& control : held_) form_.SetEnabled(control, false);
-    }
-    ~Running() {
-        for (const std::string& control : held_) form_.SetEnabled(control, true);
-        form_.SetText(page_.controls_.searchButton, caption_);
-        page_.running_ = false;
-    }
-    Running(const Running&) = delete;
-    Running& operator=(const Running&) = delete;
-
-private:
-    HistoryPage& page_;
-    platform::Dialog& form_;
-    std::string caption_;
-    std::vector<std::string> held_;
-};
-
 void HistoryPage::Show(platform::Dialog& form) {
     std::vector<platform::ListColumn> columns;
     for (const Column& column : Columns)
@@ -195,8 +166,8 @@ void HistoryPage::Show(platform::Dialog& form) {
 void HistoryPage::OnClick(platform::Dialog& form, const std::string& control,
                           const std::string& pluginPath) {
     if (control == controls_.searchButton) {
-        if (running_) {
-            stopAsked_ = true;
+        if (task_.running()) {
+            task_.AskToStop();
         } else {
             Search(form, pluginPath);
         }
@@ -206,11 +177,11 @@ void HistoryPage::OnClick(platform::Dialog& form, const std::string& control,
 
 void HistoryPage::OnEnterKey(platform::Dialog& form, const std::string& control,
                              const std::string& pluginPath) {
-    if (control == controls_.searchText && !running_) Search(form, pluginPath);
+    if (control == controls_.searchText && !task_.running()) Search(form, pluginPath);
 }
 
 void HistoryPage::OnChange(platform::Dialog& form, const std::string& control) {
-    if (control == controls_.results && !running_) ShowSelectedEntry(form);
+    if (control == controls_.results && !task_.running()) ShowSelectedEntry(form);
 }
 
 // ---- Searching ---------------------------------------------------------------------------------
@@ -230,7 +201,8 @@ void HistoryPage::Search(platform::Dialog& form, const std::string& pluginPath) 
     }
     Outcome outcome;
     {
-        const Running running(*this, form);
+        const StoppableTask::Run running(task_, form, controls_.searchButton,
+                                         TranslateAnsi(StopCaption), controls_.heldWhileRunning);
         FoundHistoryFiles found = FindHistoryFiles(location);
         for (const platform::SystemError& error : found.unreadable) {
             outcome.unreadable.push_back(Shown(error.path(), location.root) + ": " +
@@ -295,7 +267,7 @@ void HistoryPage::SearchFiles(platform::Dialog& form, const std::vector<std::str
     turn();
     HistoryEntry entry;
     for (const std::string& path : paths) {
-        if (stopAsked_) break;
+        if (task_.stopAsked()) break;
         const std::size_t fileIndex = files_.size();
         files_.push_back({path, Shown(path, root), {}, 0});
         SearchedFile& file = files_.back();
@@ -306,7 +278,7 @@ void HistoryPage::SearchFiles(platform::Dialog& form, const std::vector<std::str
         try {
             HistoryReader reader = HistoryReader::OpenFile(path, options);
             std::size_t sinceTurn = 0;
-            while (!stopAsked_ && reader.Next(entry)) {
+            while (!task_.stopAsked() && reader.Next(entry)) {
                 if ((pathMatches || contactMatcher.Contains(entry.name)) &&
                     textMatcher.Matches(entry)) {
                     ++outcome.matches;
@@ -322,10 +294,10 @@ void HistoryPage::SearchFiles(platform::Dialog& form, const std::vector<std::str
             outcome.unreadable.push_back(file.shown + ": " + error.reason());
         }
         if (outcome.matches > matchesBefore) ++outcome.filesWithMatches;
-        if (!stopAsked_) ++outcome.filesSearched;
+        if (!task_.stopAsked()) ++outcome.filesSearched;
         turn();
     }
-    outcome.stopped = stopAsked_;
+    outcome.stopped = task_.stopAsked();
 }
 
 // An entry found joins those listed when there is room or it is newer than the oldest of them,
@@ -367,7 +339,7 @@ void HistoryPage::ShowResults(platform::Dialog& form) {
 // newest first. The selected entry stays selected and shown. While a search runs the list is
 // empty and stays so.
 void HistoryPage::OnColumnClick(platform::Dialog& form, const std::string& control, int column) {
-    if (control != controls_.results || running_ || column < 0 ||
+    if (control != controls_.results || task_.running() || column < 0 ||
         column >= static_cast<int>(std::size(Columns))) {
         return;
     }

@@ -19,6 +19,7 @@
 #include "history/EntryFormat.h"
 #include "history/HistoryReader.h"
 #include "platform/dialog.h"
+#include "ui/StoppableTask.h"
 
 namespace quillet {
 
@@ -79,7 +80,6 @@ public:
     };
 
 private:
-    class Running;
     struct Outcome;
 
     void Search(platform::Dialog& form, const std::string& pluginPath);
@@ -96,8 +96,7 @@ private:
 
     HistoryPageControls controls_;
     std::size_t mostListed_;
-    bool running_ = false;
-    bool stopAsked_ = false;
+    StoppableTask task_;
     std::vector<SearchedFile> files_;
     std::vector<Found> found_;        // newest first
     std::vector<std::size_t> order_;  // the rows of the list: positions in found_
