@@ -402,11 +402,13 @@ void TfOptions::bSelDirClick() {
     }
 }
 
+// The controls are set without change events, so the Preview is worked out again here.
 void TfOptions::bResetClick() {
     for (const SettingRow& row : SettingsTable) {
         if (row.resetToDefault) SetSettingControl(row, std::string(row.defaultValue));
     }
     cbFolder1Change();
+    if (form_->ActivePage() == PreviewPage()) UpdatePreview();
 }
 
 // ---- Closing -----------------------------------------------------------------------------------

@@ -156,8 +156,11 @@ TEST_F(OptionsTest, ResetPutsDefaultsButKeepsTheCustomFolderAndEditors) {
     d.Type("mExclude", "123");
     d.Click("cbUtf8");
     EXPECT_TRUE(d.Checked("cbUtf8"));
+    d.SwitchToPage(3);  // the Preview shows what the next message does, after a reset too
     d.Click("bReset");
     EXPECT_FALSE(d.Checked("cbUtf8"));
+    EXPECT_EQ(d.Text("ePrevPath"), folder.path() + "\\HISTORY\\ICQ\\777\\12345.TXT");
+    EXPECT_NE(d.Text("lPrevNotes").find("written in ANSI"), std::string::npos);
     EXPECT_EQ(d.Text("cbFolder1"), "%QUILLET PATH%");
     EXPECT_EQ(d.Text("ePath2"), "History");
     EXPECT_EQ(d.Text("eFileName"), "%PROTOCOL%\\%MYUIN%\\%UIN%");
