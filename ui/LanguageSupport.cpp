@@ -62,6 +62,23 @@ std::u16string_view WithoutEllipsis(std::u16string_view trimmed) {
 }
 
 // The translation of a text whose trimmed form is not empty.
+// Words the English texts have long been spelled wrong in. Language files look the texts up by
+// those spellings, so the keys keep them; English itself shows them spelled right.
+constexpr std::pair<std::u16string_view, std::u16string_view> EnglishSpellings[] = {
+    {u"Exlude", u"Exclude"},   {u"story history", u"store history"}, {u"specfied", u"specified"},
+    {u"exluded", u"excluded"}, {u"Suppored", u"Supported"},
+};
+
+std::u16string SpelledRight(std::u16string text) {
+    for (const auto& [wrong, right] : EnglishSpellings) {
+        for (std::size_t at = text.find(wrong); at != std::u16string::npos;
+             at = text.find(wrong, at + right.size())) {
+            text.replace(at, wrong.size(), right);
+        }
+    }
+    return text;
+}
+
 std::u16string LookUp(std::u16string_view trimmed, std::u16string_view textAsGiven) {
     const bool hadEllipsis = EndsWith(trimmed, Ellipsis);
     const std::u16string_view key = WithoutEllipsis(trimmed);
@@ -153,7 +170,7 @@ std::u16string DictKey(std::string_view text) {
 
 std::u16string TranslateStr(std::string_view text) {
     const std::u16string given = platform::AnsiToWide(text);
-    if (CurrentLanguage() == BuiltInLanguage) return WithLineBreaks(given);
+    if (CurrentLanguage() == BuiltInLanguage) return WithLineBreaks(SpelledRight(given));
     const std::u16string_view trimmed = Trim(given);
     if (trimmed.empty()) return {};
     return LookUp(trimmed, given);

@@ -41,8 +41,9 @@ void LoadCurrentLanguage();
 // creating a missing one as UTF-16LE; a UTF-16LE file stays so.
 bool StoreCurrentLanguage();
 
-// `text` in the current language. With "English": the text as given, with every "/n" turned
-// into a line feed and a carriage return (in that order). Otherwise the [Dict] entry of the
+// `text` in the current language. With "English": the text as given, its old misspellings
+// ("Exlude", "Folder to story history:", "specfied", "exluded", "Suppored") spelled right, with
+// every "/n" turned into a line feed and a carriage return (in that order). Otherwise the [Dict] entry of the
 // trimmed text (a final "..." looked up without and added back), or the trimmed text when the
 // entry is missing, or the text as given when the entry is blank; "/n" replaced in all cases.
 std::u16string TranslateStr(std::string_view text);
