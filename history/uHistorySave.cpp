@@ -61,7 +61,7 @@ std::string FormatDate(const DateTimeFields& date) {
 }
 
 // Creates every missing folder of `folderPart`, outermost first. False when one cannot be made.
-bool CreateFolders(const std::string& folderPart) {
+std::optional<platform::SystemError> CreateFolders(const std::string& folderPart) {
     // A UNC path's server and share cannot be created; start below them.
     std::size_t from = 0;
     if (folderPart.rfind("\\\\", 0) == 0) {
@@ -80,11 +80,11 @@ bool CreateFolders(const std::string& folderPart) {
         if (nothingToCreate || platform::FolderExists(folder)) continue;
         try {
             platform::CreateFolder(folder);
-        } catch (const platform::SystemError&) {
-            return false;
+        } catch (const platform::SystemError& error) {
+            return error;
         }
     }
-    return true;
+    return std::nullopt;
 }
 
 // Appends what `compose` makes of the file's first `headSize` bytes (none asked: the bytes of
@@ -113,17 +113,17 @@ void AppendWithPatience(const std::string& path, std::size_t headSize,
 // to a file that exists costs no more than the append. Any other failure is the file's own only
 // when its folder exists: a folder part too long for the system, or with a name it refuses, fails
 // the open as well, and is a folder that cannot be made.
-bool AppendCreatingFolders(const std::string& path, std::size_t headSize,
-                           const platform::AppendComposer& compose) {
+std::optional<platform::SystemError> AppendCreatingFolders(
+    const std::string& path, std::size_t headSize, const platform::AppendComposer& compose) {
     try {
         AppendWithPatience(path, headSize, compose);
-        return true;
+        return std::nullopt;
     } catch (const platform::SystemError& error) {
         if (!platform::NamesMissingFolder(error) && platform::FolderExists(FolderOf(path))) throw;
     }
-    if (!CreateFolders(FolderOf(path))) return false;
+    if (auto failed = CreateFolders(FolderOf(path))) return failed;
     AppendWithPatience(path, headSize, compose);
-    return true;
+    return std::nullopt;
 }
 
 // True when the entry holds ASCII alone: its bytes in the ANSI code page are ASCII and so are
@@ -228,6 +228,12 @@ std::string FormatHistoryEntry(const THistoryRec& rec, const platform::TimeForma
 }
 
 bool SaveHistory(const MessageContext& context, const THistoryRec& rec) {
+    std::optional<platform::SystemError> folderError;
+    return SaveHistory(context, rec, folderError);
+}
+
+bool SaveHistory(const MessageContext& context, const THistoryRec& rec,
+                 std::optional<platform::SystemError>& folderError) {
     // The whole entry is built first and written with one write, so a failure leaves no part
     // of it behind wherever the system allows.
     const std::string path = HistoryFilePath(context, rec);
@@ -238,11 +244,12 @@ bool SaveHistory(const MessageContext& context, const THistoryRec& rec) {
     // file holds: it is appended without a look at the file's beginning.
     const bool sameInEither = forNewFiles == EntryEncoding::Ansi && IsAsciiEntry(rec, ansiEntry);
     const std::size_t headSize = sameInEither ? 0 : EncodingHeadSize;
-    return AppendCreatingFolders(path, headSize, [&](std::string_view head) {
+    folderError = AppendCreatingFolders(path, headSize, [&](std::string_view head) {
         if (EncodingOfFile(head, forNewFiles) == EntryEncoding::Ansi) return ansiEntry;
         const std::string entry = FormatHistoryEntry(rec, context.timeFormat, EntryEncoding::Utf8);
         return head.empty() ? std::string(Utf8ByteOrderMark) + entry : entry;
     });
+    return !folderError;
 }
 
 bool SaveHistory(THistoryRec rec) {

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -82,6 +83,10 @@ std::string FormatHistoryEntry(const THistoryRec& rec, const platform::TimeForma
 // whose path is the history file's, when the file cannot be opened or written (the file is
 // closed either way, and keeps no part of the entry).
 bool SaveHistory(const MessageContext& context, const THistoryRec& rec);
+
+// The same, telling in `folderError` which folder could not be created and why.
+bool SaveHistory(const MessageContext& context, const THistoryRec& rec,
+                 std::optional<platform::SystemError>& folderError);
 
 // The same with the context of the library's PluginPath and ExcludeList, built for this call.
 bool SaveHistory(THistoryRec rec);

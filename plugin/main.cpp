@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <exception>
+#include <optional>
 
 #include "config/MessageContext.h"
 #include "config/u_SimpleAliases.h"
@@ -50,7 +51,7 @@ std::string FailedWriteText(const platform::SystemError& error) {
 }
 
 // Writes the message unless its contact is excluded. A folder that cannot be created is told
-// to the user and the message counts as handled; a file that cannot be written is told with
+// to the user with its path and the system's reason, and the message counts as handled; a file that cannot be written is told with
 // its path and the system's reason, and Result keeps the value it had (0 for a sent message,
 // the host's own for a received one). Either way the next message tries again. The settings
 // file and the alias rules are read once, into the message's context, when the message arrives.
@@ -64,7 +65,10 @@ void RecordMessage(TPluginEvent& event, bool received) {
     if (!IsExcluded(*context.exclusions, platform::WideToAnsi(rec.ContactUIN),
                     platform::WideToAnsi(rec.ContactName))) {
         try {
-            if (!SaveHistory(context, rec)) platform::ShowMessage(kFailedWrite, kErrorCaption);
+            std::optional<platform::SystemError> folderError;
+            if (!SaveHistory(context, rec, folderError)) {
+                platform::ShowMessage(FailedWriteText(*folderError), kErrorCaption);
+            }
         } catch (const platform::SystemError& error) {
             platform::ShowMessage(FailedWriteText(error), kErrorCaption);
             return;

@@ -243,8 +243,11 @@ TEST_F(MessageEventsTest, FolderThatCannotBeCreatedShowsOneBoxPerMessage) {
     EXPECT_EQ(Send(EVENT_MESSAGE_SENT, u"777", u"Me", u"12345"), 1);
     const auto shownMessages = host.TakeShown();
     ASSERT_EQ(shownMessages.size(), 2u);
+    // The box names the folder that could not be made and the system's reason.
+    const std::string told = "Failed write to history\n" + folder.path() + "\\HISTORY\n";
     for (const test::ShownMessage& shown : shownMessages) {
-        EXPECT_EQ(shown.text, "Failed write to history");
+        EXPECT_EQ(shown.text.rfind(told, 0), 0u) << shown.text;
+        EXPECT_GT(shown.text.size(), told.size()) << "no reason given";
         EXPECT_EQ(shown.caption, "Error - Quillet");
     }
 }
