@@ -76,6 +76,14 @@ constexpr const char* NoteDeviceName =
 constexpr const char* NoteTooLong =
     "The path is longer than Windows allows (259 characters): the message cannot be saved.";
 constexpr const char* NoteFolderMissing = "The folder does not exist yet: it will be created.";
+constexpr const char* NoteFolderFileInTheWay =
+    "The folder cannot be made: %1 is a file. The message would not be saved.";
+constexpr const char* NoteFolderNotReachable =
+    "The folder cannot be made: %1 is not reachable (a drive or network share that is not "
+    "there). The message would not be saved.";
+constexpr const char* NoteFolderTooLong =
+    "The folder cannot be made: its path is longer than Windows allows for folders (248 "
+    "characters). The message would not be saved.";
 constexpr const char* NoteKeepsEncoding = "The file exists and keeps its encoding: %1.";
 constexpr const char* NoteNewFileEncoding = "A new file: it will be written in %1.";
 constexpr const char* NoteDateMacros = "The path holds the message's date: %1.";
@@ -230,6 +238,21 @@ std::string DateMacrosInPath(const MessageContext& context) {
 }
 
 // What the Preview page tells about a message besides its path and entry, one note a line.
+// Whether the missing folder will be made, or what stops it.
+std::string FolderNote(const MessagePreview& preview) {
+    switch (preview.folderObstacle) {
+        case FolderObstacle::FileInTheWay:
+            return TranslateFilled(NoteFolderFileInTheWay, Quoted(preview.obstacle));
+        case FolderObstacle::NotReachable:
+            return TranslateFilled(NoteFolderNotReachable, Quoted(preview.obstacle));
+        case FolderObstacle::TooLong:
+            return TranslateAnsi(NoteFolderTooLong);
+        case FolderObstacle::None:
+            break;
+    }
+    return TranslateAnsi(NoteFolderMissing);
+}
+
 std::string PreviewNotes(const MessagePreview& preview, const MessageContext& context) {
     if (preview.excludedBy) {
         const std::size_t entry = *preview.excludedBy;
@@ -250,7 +273,7 @@ std::string PreviewNotes(const MessagePreview& preview, const MessageContext& co
     if (steps.trimmed != steps.cleaned) notes.push_back(TranslateAnsi(NoteTrimmed));
     if (steps.path != steps.trimmed) notes.push_back(TranslateAnsi(NoteDeviceName));
     if (preview.tooLong) notes.push_back(TranslateAnsi(NoteTooLong));
-    if (preview.folderMissing) notes.push_back(TranslateAnsi(NoteFolderMissing));
+    if (preview.folderMissing) notes.push_back(FolderNote(preview));
     if (const std::string dates = DateMacrosInPath(context); !dates.empty()) {
         notes.push_back(TranslateFilled(NoteDateMacros, dates));
     }
@@ -280,13 +303,31 @@ const std::vector<ControlSpec>& OptionsLayout() {
 }
 
 std::vector<std::string> TranslatedTexts() {
-    std::vector<std::string> texts = {
-        "Options",         "Version:",         HelpReplacements,    HelpExclude,
-        HelpAliases,       HelpAliasesExample, HelpAliasesWarning,  RestartNotice,
-        DirectionReceived, DirectionSent,      NoteExcluded,        NoteAliasRule,
-        NoteCleaned,       NoteTrimmed,        NoteDeviceName,      NoteTooLong,
-        NoteFolderMissing, NoteKeepsEncoding,  NoteNewFileEncoding, NoteDateMacros,
-        HelpDateMacros,    FolderPickerHint};
+    std::vector<std::string> texts = {"Options",
+                                      "Version:",
+                                      HelpReplacements,
+                                      HelpExclude,
+                                      HelpAliases,
+                                      HelpAliasesExample,
+                                      HelpAliasesWarning,
+                                      RestartNotice,
+                                      DirectionReceived,
+                                      DirectionSent,
+                                      NoteExcluded,
+                                      NoteAliasRule,
+                                      NoteCleaned,
+                                      NoteTrimmed,
+                                      NoteDeviceName,
+                                      NoteTooLong,
+                                      NoteFolderMissing,
+                                      NoteFolderFileInTheWay,
+                                      NoteFolderNotReachable,
+                                      NoteFolderTooLong,
+                                      NoteKeepsEncoding,
+                                      NoteNewFileEncoding,
+                                      NoteDateMacros,
+                                      HelpDateMacros,
+                                      FolderPickerHint};
     for (const ControlSpec& row : Layout) {
         if (HasTranslatedCaption(row.kind) && row.text[0] != '\0') texts.emplace_back(row.text);
     }

@@ -852,8 +852,23 @@ TEST_F(OptionsTest, FilledInTemplateIsWhatTheDialogShows) {
     d.Type("Memo1", "ob==obb");
     d.Type("ePrevName", "b:ob \\con");
     shown += d.Text("lPrevNotes") + "\n";
-    WriteFile("HISTORY\\12345.TXT", "entry\r\n");
+    // A folder to be made, then what keeps one from being made: a file in its way, a drive
+    // that is not there.
+    WriteFile("Blocker", "a file");
+    for (const char* folder2 : {"Later", "Blocker\\Sub"}) {
+        d.SwitchToPage(0);
+        d.Type("ePath2", folder2);
+        d.SwitchToPage(3);
+        shown += d.Text("lPrevNotes") + "\n";
+    }
     d.SwitchToPage(0);
+    d.Pick("cbFolder1", 10);
+    d.Type("eCustomFolder", "Q:\\Chats");
+    d.SwitchToPage(3);
+    shown += d.Text("lPrevNotes") + "\n";
+    d.SwitchToPage(0);
+    d.Pick("cbFolder1", 1);
+    WriteFile("HISTORY\\12345.TXT", "entry\r\n");
     d.Type("ePath2", "History");
     d.Type("eFileName", "%UIN%");
     d.SwitchToPage(3);
