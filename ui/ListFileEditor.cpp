@@ -95,10 +95,12 @@ ListFileEditor::Saved ListFileEditor::Save(platform::Dialog& form) {
         Load(form, path_);
         return Saved::KeptFile;
     }
+    const bool existed = platform::FileExists(path_);
     try {
         platform::WriteWholeFile(path_, WithCrLf(text));
     } catch (const platform::SystemError& error) {
-        form.ShowError("Cannot create file \"" + path_ + "\". " + error.reason(), ErrorCaption);
+        const char* failed = existed ? "Cannot write file \"" : "Cannot create file \"";
+        form.ShowError(failed + path_ + "\". " + error.reason(), ErrorCaption);
         return Saved::Failed;
     }
     bytes_ = WithCrLf(text);

@@ -579,6 +579,17 @@ TEST_F(OptionsTest, FailedListFileWriteNamesTheFileAndTheReason) {
     EXPECT_FALSE(d.closed());
     EXPECT_EQ(Setting("PathFolderCustom"), "C:\\");  // what came before stays written
     EXPECT_FALSE(File("Exclude.ini"));
+    // A file that exists is not said to be created.
+    WriteFile("Exclude.ini", "1");
+    const platform::ObstaclePtr protect = platform::ProtectFromWriting(folder.path("Exclude.ini"));
+    if (!protect) GTEST_SKIP() << "this system cannot protect a file from this process";
+    HeadlessDialog& again = Open();
+    again.Type("mExclude", "2");
+    again.Click("bSave");
+    ASSERT_EQ(again.errors().size(), 1u);
+    const std::string existing = "Cannot write file \"" + folder.path("Exclude.ini") + "\". ";
+    EXPECT_EQ(again.errors()[0].text.substr(0, existing.size()), existing);
+    EXPECT_EQ(File("Exclude.ini"), "1");
 }
 
 TEST_F(OptionsTest, LanguageListHoldsEnglishThenEveryIniFileAndSubFolders) {
