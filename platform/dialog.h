@@ -75,8 +75,9 @@ class RowPainter {
 public:
     virtual ~RowPainter() = default;
     virtual void FillRect(const Rect& rect, Color color) = 0;
-    // Text with its left top corner at (x, y), transparent background.
-    virtual void DrawText(int x, int y, const std::string& text, Color color) = 0;
+    // Text with its left top corner at (x, y), transparent background; Unicode, so that a
+    // language's own name shows in its own script on every system.
+    virtual void DrawText(int x, int y, const std::u16string& text, Color color) = 0;
     // The icon of an .ico file at its own size; nothing when the file is missing or no icon.
     virtual void DrawIconFile(const std::string& icoPath, int x, int y) = 0;
 };

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <optional>
 
+#include "config/IniFile.h"
 #include "config/PluginGlobals.h"
 #include "config/StringOps.h"
 #include "config/u_IniSettings.h"
@@ -560,11 +561,13 @@ void TfOptions::lbLangsDrawItem(int index, const platform::Rect& rect, bool sele
     const std::string& row = rows[static_cast<std::size_t>(index)];
     const std::string languageFile = LanguagesFolder() + row;
 
-    // A native name counts in characters, not in the bytes of a double-byte code page.
-    const std::string nativeName = ReadIniValue("TRANSLATOR", "NativeName", languageFile);
-    const std::string label = platform::AnsiToWide(nativeName).size() >= MinimumNativeName
-                                  ? nativeName + "   (" + row + ")"
-                                  : row;
+    // A native name counts in characters, and is read and drawn as Unicode: "Русский" shows on
+    // a Western system too.
+    const std::u16string nativeName =
+        ReadIniStringW(languageFile, u"TRANSLATOR", u"NativeName", u"", SettingsReadBufferSize);
+    const std::u16string file = platform::AnsiToWide(row);
+    const std::u16string label =
+        nativeName.size() >= MinimumNativeName ? nativeName + u"   (" + file + u")" : file;
     const Color background = selected         ? SelectedBackground
                              : index % 2 == 0 ? EvenBackground
                                               : OddBackground;
@@ -574,7 +577,8 @@ void TfOptions::lbLangsDrawItem(int index, const platform::Rect& rect, bool sele
     painter.DrawText(LabelLeft, rect.top + TextTop, label, text);
     const std::string version = ReadIniValue("TRANSLATOR", "ver", languageFile);
     if (!version.empty()) {
-        painter.DrawText(rect.right - VersionFromRight, rect.top + TextTop, version, text);
+        painter.DrawText(rect.right - VersionFromRight, rect.top + TextTop,
+                         platform::AnsiToWide(version), text);
     }
     std::vector<std::string> icons = {WithExtension(languageFile, ".ico")};
     if (row == "English") icons.push_back(LanguagesFolder() + "uk.ico");

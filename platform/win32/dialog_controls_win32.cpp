@@ -210,11 +210,12 @@ void DcRowPainter::FillRect(const Rect& rect, Color color) {
     ::DeleteObject(brush);
 }
 
-void DcRowPainter::DrawText(int x, int y, const std::string& text, Color color) {
+void DcRowPainter::DrawText(int x, int y, const std::u16string& text, Color color) {
     ::SetBkMode(dc_, TRANSPARENT);
     ::SetTextColor(dc_, ToColorRef(color));
     ::SetTextAlign(dc_, TA_LEFT | TA_TOP | TA_NOUPDATECP);
-    ::TextOutA(dc_, x, y, text.c_str(), static_cast<int>(text.size()));
+    ::TextOutW(dc_, x, y, reinterpret_cast<const wchar_t*>(text.c_str()),
+               static_cast<int>(text.size()));
 }
 
 void DcRowPainter::DrawIconFile(const std::string& icoPath, int x, int y) {

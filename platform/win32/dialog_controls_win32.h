@@ -105,7 +105,7 @@ class DcRowPainter final : public RowPainter {
 public:
     explicit DcRowPainter(HDC dc) : dc_(dc) {}
     void FillRect(const Rect& rect, Color color) override;
-    void DrawText(int x, int y, const std::string& text, Color color) override;
+    void DrawText(int x, int y, const std::u16string& text, Color color) override;
     void DrawIconFile(const std::string& icoPath, int x, int y) override;
 
 private:

@@ -15,12 +15,12 @@ void RecordingPainter::FillRect(const platform::Rect& rect, platform::Color colo
     calls.push_back(call);
 }
 
-void RecordingPainter::DrawText(int x, int y, const std::string& text, platform::Color color) {
+void RecordingPainter::DrawText(int x, int y, const std::u16string& text, platform::Color color) {
     PaintCall call;
     call.what = PaintCall::What::Text;
     call.x = x;
     call.y = y;
-    call.text = text;
+    call.text = platform::WideToUtf8(text);
     call.color = color;
     calls.push_back(call);
 }

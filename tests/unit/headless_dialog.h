@@ -32,7 +32,8 @@ struct PaintCall {
 class RecordingPainter final : public platform::RowPainter {
 public:
     void FillRect(const platform::Rect& rect, platform::Color color) override;
-    void DrawText(int x, int y, const std::string& text, platform::Color color) override;
+    // The text is recorded in UTF-8.
+    void DrawText(int x, int y, const std::u16string& text, platform::Color color) override;
     void DrawIconFile(const std::string& icoPath, int x, int y) override;
 
     std::vector<PaintCall> calls;

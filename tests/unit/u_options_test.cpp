@@ -696,6 +696,8 @@ TEST_F(OptionsTest, RowsAreMeasuredAndPaintedFromTheirLanguageFiles) {
     WriteFile("Languages/German.ico", "icon");
     WriteFile("Languages/Abc.ini", "[TRANSLATOR]\r\nNativeName=Abc\r\n");
     WriteFile("Languages/Nihon.ini", Utf16File(u"[TRANSLATOR]\r\nNativeName=\u65E5\u672C\r\n"));
+    const std::u16string russian = u"\u0420\u0443\u0441\u0441\u043a\u0438\u0439";
+    WriteFile("Languages/Russky.ini", Utf16File(u"[TRANSLATOR]\r\nNativeName=" + russian));
     const std::string languages = folder.path("Languages\\");
     const platform::Color blue{0, 113, 225}, white{255, 255, 255}, black{0, 0, 0},
         pale{216, 233, 254};
@@ -744,6 +746,17 @@ TEST_F(OptionsTest, RowsAreMeasuredAndPaintedFromTheirLanguageFiles) {
          "",
          {},
          "932"},
+        {"a script the code page lacks, drawn as itself",
+         {},
+         "Russky.ini",
+         false,
+         2,
+         white,
+         black,
+         platform::WideToUtf8(russian) + "   (Russky.ini)",
+         "",
+         {},
+         "1252"},
         {"missing file", {}, "Gone.ini", false, 3, pale, black, "Gone.ini", "", {}},
         {"English without icons", {}, "English", false, 0, white, black, "English", "", {}},
         {"uk.ico alone",
