@@ -170,9 +170,20 @@ HWND ActiveWindowOfThisThread() {
     return nullptr;
 }
 
-// The thread's top-level windows other than the dialog that are enabled, disabled for as long as
-// this object lives (or until Restore), as the owner of a modal dialog is. Only the windows it
-// disabled are enabled again; one destroyed meanwhile is passed over.
+// A message box: a dialog window with the box's text control. One already open when the dialog
+// opens (a "Failed write to history" of a message before) is left usable: it could not be
+// dismissed until the dialog closed, and above the dialog it would make the messenger look hung.
+bool IsMessageBox(HWND window) {
+    std::array<char, 8> className{};
+    ::GetClassNameA(window, className.data(), static_cast<int>(className.size()));
+    constexpr int kMessageBoxText = 0xFFFF;
+    return std::string_view(className.data()) == "#32770" &&
+           ::GetDlgItem(window, kMessageBoxText) != nullptr;
+}
+
+// The thread's top-level windows other than the dialog and message boxes that are enabled,
+// disabled for as long as this object lives (or until Restore), as the owner of a modal dialog
+// is. Only the windows it disabled are enabled again; one destroyed meanwhile is passed over.
 class ThreadWindowsDisabled {
 public:
     explicit ThreadWindowsDisabled(HWND dialog) : dialog_(dialog) {
@@ -194,7 +205,9 @@ public:
 private:
     static BOOL CALLBACK Collect(HWND window, LPARAM self) {
         auto& scope = *reinterpret_cast<ThreadWindowsDisabled*>(self);
-        if (window == scope.dialog_ || !::IsWindowEnabled(window)) return TRUE;
+        if (window == scope.dialog_ || !::IsWindowEnabled(window) || IsMessageBox(window)) {
+            return TRUE;
+        }
         try {
             scope.disabled_.push_back(window);
         } catch (...) {
