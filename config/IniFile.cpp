@@ -367,17 +367,26 @@ std::string ReadIniStringA(const std::string& fileName, std::string_view section
 
 bool WriteIniStringW(const std::string& fileName, std::u16string_view section,
                      std::u16string_view key, std::u16string_view value) {
+    std::string reason;
+    return WriteIniStringW(fileName, section, key, value, reason);
+}
+
+bool WriteIniStringW(const std::string& fileName, std::u16string_view section,
+                     std::u16string_view key, std::u16string_view value, std::string& reason) {
     const auto current = platform::ReadWholeFile(fileName);
     const auto updated = WriteIniText(current.value_or(std::string()), section, key, value);
     // A file that exists but cannot be read must not be replaced by the one new entry.
     if (!current && (platform::FileExists(fileName) || platform::FolderExists(fileName))) {
+        reason = platform::FolderExists(fileName) ? "a folder has its name"
+                                                  : "it exists but cannot be read";
         return false;
     }
     if (!updated) return true;
     // A failed replace leaves the file as it was.
     try {
         platform::WriteWholeFile(fileName, *updated);
-    } catch (const platform::SystemError&) {
+    } catch (const platform::SystemError& error) {
+        reason = error.reason();
         return false;
     }
     return true;
@@ -391,9 +400,15 @@ std::optional<std::string> WriteIniTextAnsi(std::string_view fileBytes, std::str
 
 bool WriteIniStringA(const std::string& fileName, std::string_view section, std::string_view key,
                      std::string_view value) {
+    std::string reason;
+    return WriteIniStringA(fileName, section, key, value, reason);
+}
+
+bool WriteIniStringA(const std::string& fileName, std::string_view section, std::string_view key,
+                     std::string_view value, std::string& reason) {
     return WriteIniStringW(fileName, platform::AnsiToWide(UpToNul(section)),
-                           platform::AnsiToWide(UpToNul(key)),
-                           platform::AnsiToWide(UpToNul(value)));
+                           platform::AnsiToWide(UpToNul(key)), platform::AnsiToWide(UpToNul(value)),
+                           reason);
 }
 
 }  // namespace quillet

@@ -100,9 +100,16 @@ std::string ReadIniStringA(const std::string& fileName, std::string_view section
 bool WriteIniStringW(const std::string& fileName, std::u16string_view section,
                      std::u16string_view key, std::u16string_view value);
 
+// The same, putting into `reason` why a write was refused: the system's words, or that the
+// file exists but cannot be read.
+bool WriteIniStringW(const std::string& fileName, std::u16string_view section,
+                     std::u16string_view key, std::u16string_view value, std::string& reason);
+
 // WriteIniStringW with the arguments converted from the ANSI code page
 // (WritePrivateProfileStringA).
 bool WriteIniStringA(const std::string& fileName, std::string_view section, std::string_view key,
                      std::string_view value);
+bool WriteIniStringA(const std::string& fileName, std::string_view section, std::string_view key,
+                     std::string_view value, std::string& reason);
 
 }  // namespace quillet

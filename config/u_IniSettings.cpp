@@ -67,8 +67,9 @@ void WriteSetting(std::string_view key, std::string_view value) {
     const std::string fileName = SettingsFileName();
     const std::string failure = "Unable to write to " + fileName;
     try {
-        if (!WriteIniStringA(fileName, SettingsSection, key, value)) {
-            throw SettingsWriteError(failure);
+        // The system's reason follows on a line of its own, as in every box that names a file.
+        if (std::string reason; !WriteIniStringA(fileName, SettingsSection, key, value, reason)) {
+            throw SettingsWriteError(failure + "\n" + reason);
         }
     } catch (const IniLineBreakError& error) {
         throw SettingsWriteError(failure + ": " + error.what());

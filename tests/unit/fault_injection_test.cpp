@@ -165,7 +165,9 @@ TEST_F(FaultInjectionTest, UnwritableSettingsFileIsReportedAndLeftWhole) {
             WriteSetting("PathFileExt", "log");
             ADD_FAILURE() << obstacle.name << ": the write was not refused";
         } catch (const SettingsWriteError& error) {
-            EXPECT_EQ(error.what(), "Unable to write to " + SettingsFileName()) << obstacle.name;
+            const std::string told = "Unable to write to " + SettingsFileName() + "\n";
+            EXPECT_EQ(std::string(error.what()).rfind(told, 0), 0u) << obstacle.name;
+            EXPECT_GT(std::string(error.what()).size(), told.size()) << "no reason given";
         }
         blocked.reset();
         EXPECT_EQ(ReadBytes(folder.native("Quillet.ini")), settings) << obstacle.name;

@@ -560,7 +560,8 @@ TEST_F(OptionsTest, FailedSettingWriteKeepsTheDialogOpen) {
     HeadlessDialog& d = Open();
     d.Click("bSave");
     ASSERT_EQ(d.errors().size(), 1u);
-    EXPECT_EQ(d.errors()[0].text, "Unable to write to " + plugin.settingsFile());
+    EXPECT_EQ(d.errors()[0].text,
+              "Unable to write to " + plugin.settingsFile() + "\na folder has its name");
     EXPECT_EQ(d.errors()[0].caption, "Error - Quillet");
     EXPECT_FALSE(d.closed());
     EXPECT_FALSE(File("aliases.ini"));  // nothing after the failure
