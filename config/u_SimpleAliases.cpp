@@ -98,7 +98,7 @@ std::string ApplyAliases(const std::string& text) {
 
 void ReloadLists() {
     LoadAliases(PluginPath);
-    ExcludeList = ReadListFile(ExcludeFileName(PluginPath));
+    ExcludeList.Replace(ReadListFile(ExcludeFileName(PluginPath)));
 }
 
 ExclusionIndex::ExclusionIndex(std::vector<std::string> list)

@@ -347,7 +347,7 @@ TEST_F(MessageEventsTest, OptionsEventWhileTheOptionsAreOpenShowsNothingMoreAndR
     TPluginEvent options{EVENT_SHOW_OPTIONS, nullptr, 0, 0, 0};
     host.Handle(&options);
     EXPECT_EQ(host.TakeShown().size(), 1u);
-    EXPECT_EQ(ExcludeList, std::vector<std::string>{"Eve"});
+    EXPECT_EQ(ExcludeList.lines(), std::vector<std::string>{"Eve"});
 }
 #endif
 
