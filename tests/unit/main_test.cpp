@@ -273,6 +273,37 @@ TEST_F(MessageEventsTest, FileErrorIsShownWithPathAndReasonAndLaterMessagesWrite
     EXPECT_TRUE(host.TakeShown().empty());
 }
 
+// A failure while a message's context is made (memory running out over a huge rule file, a file
+// the system refuses) is told like any other, and the message does not count as handled.
+TEST_F(MessageEventsTest, FailureWhileTheContextIsMadeIsTold) {
+    const struct {
+        MessageContextMaker makeContext;
+        const char* told;
+    } cases[] = {
+        {[](const std::string&, const VersionedLines&) -> MessageContext {
+             throw std::bad_alloc();
+         },
+         "Failed write to history\nstd::bad_alloc"},
+        {[](const std::string&, const VersionedLines&) -> MessageContext {
+             throw platform::SystemError("ReadFile", "C:\\Q\\aliases.ini", 5, "Access denied.");
+         },
+         "Failed write to history\nC:\\Q\\aliases.ini\nAccess denied."},
+    };
+    for (const auto& c : cases) {
+        for (const bool received : {true, false}) {
+            TChatMessage message{0, 1197036309, u"ICQ", u"12345", u"Bob", u"777", u"Me", u"hi", 0};
+            TPluginEvent event{received ? EVENT_MESSAGE_RECEIVED : EVENT_MESSAGE_SENT, &message, 0,
+                               0, 77};
+            RecordMessage(event, received, c.makeContext);
+            EXPECT_EQ(event.Result, received ? 77 : 0) << c.told;
+            const auto shown = host.TakeShown();
+            ASSERT_EQ(shown.size(), 1u) << c.told;
+            EXPECT_EQ(shown.front().text, c.told);
+            EXPECT_EQ(shown.front().caption, "Error - Quillet");
+        }
+    }
+}
+
 // Names land where their characters say. A name that ends in a blank, or is only blanks, makes a
 // folder Windows can open again; in code page 932 no byte of a character is taken for a "\\" or
 // a "|" (natively the code page is chosen here, under Windows by the Japanese locale run).
