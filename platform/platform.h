@@ -133,6 +133,10 @@ std::string UpperCase(std::string_view text);
 // NUL; empty when the handle names no module.
 std::u16string ModuleFileName(const void* module);
 
+// The ANSI calls below give the text before the NUL they wrote, in a buffer grown until one
+// holds it: a result that fills its buffer without a NUL is cut, whatever length the call
+// reported (ansi_call_text.h).
+
 // The full path of the running program's executable (GetModuleFileNameA without a module).
 std::string HostProgramPath();
 
@@ -140,10 +144,11 @@ std::string HostProgramPath();
 // others stay as written (ExpandEnvironmentStrings).
 std::string ExpandEnvironment(std::string_view text);
 
-// The Windows directory (GetWindowsDirectoryA into 256 characters).
+// The Windows directory (GetWindowsDirectoryA, 256 characters first).
 std::string WindowsDirectory();
 
-// The path of special folder `csidl` (SHGetSpecialFolderLocation + SHGetPathFromIDListA).
+// The path of special folder `csidl` (SHGetSpecialFolderLocation + SHGetPathFromIDListW, in the
+// ANSI code page).
 // Returns 0 and sets `path` on success; on failure returns the shell's status (E_UNEXPECTED,
 // 0x8000FFFF, when the folder has no file-system path) and leaves `path` alone.
 std::int32_t SpecialFolder(int csidl, std::string& path);

@@ -306,27 +306,35 @@ TEST_F(MessageEventsTest, FailureWhileTheContextIsMadeIsTold) {
 
 // Names land where their characters say. A name that ends in a blank, or is only blanks, makes a
 // folder Windows can open again; in code page 932 no byte of a character is taken for a "\\" or
-// a "|" (natively the code page is chosen here, under Windows by the Japanese locale run).
+// a "|", and a folder of double-byte characters keeps the extension after it whole (under Wine
+// the environment's expansion reports its length in UTF-16 units). Natively the code page is
+// chosen here, under Windows by the Japanese locale run.
 TEST_F(MessageEventsTest, MultiByteAndBlankEndedNamesLandWhereTheyShould) {
     const ScopedEnv codePage("QUILLET_ACP", "932");
     const bool multiByte = platform::AnsiCodePage() == 932;
-    test::WriteBytes(folder.native("Quillet.ini"),
-                     "[Settings]\r\nPathFile1=%CONTACTNAME%\\%CONTACTNAME%\r\n");
+    const std::string nameTwice = "[Settings]\r\nPathFile1=%CONTACTNAME%\\%CONTACTNAME%\r\n";
+    const std::string folderOfTwo =  // ヂテ
+        "[Settings]\r\nPathFolder2=\x83\x61\x83\x65\r\nPathFile1=%CONTACTNAME%\\%UIN%\r\n";
     const struct {
+        const std::string& settings;
         const char16_t* name;
-        const char* file;  // below HISTORY
+        const char* file;  // below the plug-in's folder
         bool multiByte;
     } cases[] = {
-        {u"Bob ", "Bob\\Bob .TXT", false},
-        {u"  ", "_\\  .TXT", false},
-        {u"\u30DD\u30F3", "\x83\x7C\x83\x93\\\x83\x7C\x83\x93.TXT", true},  // ポン
-        {u"\u30BD\u8868", "\x83\x5C\x95\x5C\\\x83\x5C\x95\x5C.TXT", true},  // ソ表
+        {nameTwice, u"Bob ", "HISTORY\\Bob\\Bob .TXT", false},
+        {nameTwice, u"  ", "HISTORY\\_\\  .TXT", false},
+        {nameTwice, u"\u30DD\u30F3", "HISTORY\\\x83\x7C\x83\x93\\\x83\x7C\x83\x93.TXT",
+         true},  // ポン
+        {nameTwice, u"\u30BD\u8868", "HISTORY\\\x83\x5C\x95\x5C\\\x83\x5C\x95\x5C.TXT",
+         true},  // ソ表
+        {folderOfTwo, u"\u8868\u793A", "\x83\x61\x83\x65\\\x95\x5C\x8E\xA6\\12345.TXT",
+         true},  // 表示
     };
     for (const auto& c : cases) {
         if (c.multiByte && !multiByte) continue;
+        test::WriteBytes(folder.native("Quillet.ini"), c.settings);
         EXPECT_EQ(Send(EVENT_MESSAGE_RECEIVED, u"12345", c.name, u"777"), 1) << c.file;
-        EXPECT_TRUE(platform::ReadWholeFile(folder.path(std::string("HISTORY\\") + c.file)))
-            << c.file;
+        EXPECT_TRUE(platform::ReadWholeFile(folder.path(c.file))) << c.file;
     }
     EXPECT_TRUE(host.TakeShown().empty());
 }
