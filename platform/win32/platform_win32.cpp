@@ -181,11 +181,15 @@ std::string ComparisonKey(std::string_view text) {
 }
 
 const LeadBytes& AnsiLeadBytes() {
-    // The ANSI code page is fixed for the life of a process.
+    // The ANSI code page is fixed for the life of a process. IsDBCSLeadByteEx knows no lead bytes
+    // of UTF-8, whose characters are up to four bytes long.
     static const LeadBytes table = [] {
         LeadBytes made;
+        made.utf8 = GetACP() == CP_UTF8;
         for (unsigned byte = 0; byte < 256; ++byte) {
-            made.isLead[byte] = IsDBCSLeadByteEx(CP_ACP, static_cast<BYTE>(byte)) != FALSE;
+            made.isLead[byte] = made.utf8
+                                    ? byte >= 0xC2 && byte <= 0xF4
+                                    : IsDBCSLeadByteEx(CP_ACP, static_cast<BYTE>(byte)) != FALSE;
             made.any = made.any || made.isLead[byte];
         }
         return made;
@@ -197,7 +201,36 @@ std::uint32_t UserLocale() {
     return GetUserDefaultLCID();
 }
 
+namespace {
+// UTF-8 upper-cased a character at a time through UTF-16. CharUpperBuffA would convert the
+// capitals back into the bytes the text had, so one of another length (ı is two bytes, I one)
+// would be cut or leave a byte of the old text behind. Bytes that are no character stay.
+std::string UpperCaseUtf8(std::string_view text, const LeadBytes& lead) {
+    std::string upper;
+    upper.reserve(text.size());
+    for (std::size_t position = 0; position < text.size();) {
+        const std::string_view character =
+            text.substr(position, CharacterLength(text, position, lead));
+        position += character.size();
+        const auto byte = static_cast<unsigned char>(character.front());
+        if (byte < 0x80) {
+            upper += static_cast<char>(byte >= 'a' && byte <= 'z' ? byte - 'a' + 'A' : byte);
+        } else if (ValidInCodePage(CP_UTF8, character)) {
+            std::u16string wide = CodePageToWide(CP_UTF8, character);
+            CharUpperBuffW(reinterpret_cast<wchar_t*>(wide.data()),
+                           static_cast<DWORD>(wide.size()));
+            upper += WideToUtf8(wide);
+        } else {
+            upper += character;
+        }
+    }
+    return upper;
+}
+}  // namespace
+
 std::string UpperCase(std::string_view text) {
+    const LeadBytes& lead = AnsiLeadBytes();
+    if (lead.utf8) return UpperCaseUtf8(text, lead);
     std::string upper(text);
     if (!upper.empty()) CharUpperBuffA(upper.data(), static_cast<DWORD>(ApiLength(upper.size())));
     return upper;

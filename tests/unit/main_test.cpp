@@ -307,34 +307,47 @@ TEST_F(MessageEventsTest, FailureWhileTheContextIsMadeIsTold) {
 // Names land where their characters say. A name that ends in a blank, or is only blanks, makes a
 // folder Windows can open again; in code page 932 no byte of a character is taken for a "\\" or
 // a "|", and a folder of double-byte characters keeps the extension after it whole (under Wine
-// the environment's expansion reports its length in UTF-16 units). Natively the code page is
-// chosen here, under Windows by the Japanese locale run.
+// the environment's expansion reports its length in UTF-16 units). In UTF-8 (65001) a capital
+// may be shorter than its letter (ı, I), yet a rule replaces what it matched, and every
+// character, even a lone surrogate, has bytes of its own, so no "?" appears. Natively each row's
+// code page is chosen here; under Windows a row that needs its code page runs only under it (the
+// Japanese locale run for 932).
 TEST_F(MessageEventsTest, MultiByteAndBlankEndedNamesLandWhereTheyShould) {
-    const ScopedEnv codePage("QUILLET_ACP", "932");
-    const bool multiByte = platform::AnsiCodePage() == 932;
     const std::string nameTwice = "[Settings]\r\nPathFile1=%CONTACTNAME%\\%CONTACTNAME%\r\n";
+    const std::string nameAndUin = "[Settings]\r\nPathFile1=%CONTACTNAME%\\%UIN%\r\n";
     const std::string folderOfTwo =  // ヂテ
         "[Settings]\r\nPathFolder2=\x83\x61\x83\x65\r\nPathFile1=%CONTACTNAME%\\%UIN%\r\n";
     const struct {
+        unsigned codePage;
+        bool onlyThere;  // the row needs that code page
         const std::string& settings;
+        const char* aliases;  // nullptr: no file
         const char16_t* name;
         const char* file;  // below the plug-in's folder
-        bool multiByte;
     } cases[] = {
-        {nameTwice, u"Bob ", "HISTORY\\Bob\\Bob .TXT", false},
-        {nameTwice, u"  ", "HISTORY\\_\\  .TXT", false},
-        {nameTwice, u"\u30DD\u30F3", "HISTORY\\\x83\x7C\x83\x93\\\x83\x7C\x83\x93.TXT",
-         true},  // ポン
-        {nameTwice, u"\u30BD\u8868", "HISTORY\\\x83\x5C\x95\x5C\\\x83\x5C\x95\x5C.TXT",
-         true},  // ソ表
-        {folderOfTwo, u"\u8868\u793A", "\x83\x61\x83\x65\\\x95\x5C\x8E\xA6\\12345.TXT",
-         true},  // 表示
+        {932, false, nameTwice, nullptr, u"Bob ", "HISTORY\\Bob\\Bob .TXT"},
+        {932, false, nameTwice, nullptr, u"  ", "HISTORY\\_\\  .TXT"},
+        {932, true, nameTwice, nullptr, u"\u30DD\u30F3",  // ポン
+         "HISTORY\\\x83\x7C\x83\x93\\\x83\x7C\x83\x93.TXT"},
+        {932, true, nameTwice, nullptr, u"\u30BD\u8868",  // ソ表
+         "HISTORY\\\x83\x5C\x95\x5C\\\x83\x5C\x95\x5C.TXT"},
+        {932, true, folderOfTwo, nullptr, u"\u8868\u793A",  // 表示
+         "\x83\x61\x83\x65\\\x95\x5C\x8E\xA6\\12345.TXT"},
+        {65001, true, nameAndUin, "12345==Bob\r\n", u"Y\u0131lmaz",  // Yılmaz
+         "HISTORY\\Y\xC4\xB1lmaz\\Bob.TXT"},
+        {65001, true, nameAndUin, nullptr, u"\u0416\U0001F600\xD800",  // Ж😀 and a lone surrogate
+         "HISTORY\\\xD0\x96\xF0\x9F\x98\x80\xEF\xBF\xBD\\12345.TXT"},
     };
     for (const auto& c : cases) {
-        if (c.multiByte && !multiByte) continue;
+        const ScopedEnv codePage("QUILLET_ACP", std::to_string(c.codePage));
+        if (c.onlyThere && platform::AnsiCodePage() != c.codePage) continue;
         test::WriteBytes(folder.native("Quillet.ini"), c.settings);
+        fs::remove(folder.native("aliases.ini"));
+        if (c.aliases) test::WriteBytes(folder.native("aliases.ini"), c.aliases);
         EXPECT_EQ(Send(EVENT_MESSAGE_RECEIVED, u"12345", c.name, u"777"), 1) << c.file;
-        EXPECT_TRUE(platform::ReadWholeFile(folder.path(c.file))) << c.file;
+        const auto history = platform::ReadWholeFile(folder.path(c.file));
+        ASSERT_TRUE(history) << c.file;
+        EXPECT_EQ(history->find('?'), std::string::npos) << *history;
     }
     EXPECT_TRUE(host.TakeShown().empty());
 }
