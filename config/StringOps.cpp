@@ -89,8 +89,8 @@ std::string ReplaceFound(std::string_view text, std::string_view haystack,
 
 std::string ReplaceAllExact(std::string_view text, std::string_view search,
                             std::string_view replacement) {
-    if (search.empty() || text.find(search) == npos) return std::string(text);
     if (IsByteByByte(text)) return ReplaceFound(text, text, {}, search, replacement);
+    if (search.empty() || text.find(search) == npos) return std::string(text);
     const SearchForm form = FormOf(text, false);
     return ReplaceFound(text, form.haystack, form.textAt, search, replacement);
 }
