@@ -11,7 +11,6 @@ namespace quillet {
 
 namespace {
 
-constexpr unsigned kUtf8CodePage = 65001;
 constexpr std::size_t kPieceSize = 1u << 20;
 // A line longer than this is converted in parts: the bytes of a history file's text are
 // never held whole.
