@@ -7,8 +7,9 @@
 #   scripts/fuzz.sh 600        # a longer run: ten minutes per target
 #   scripts/fuzz.sh --night    # the long run: ten million executions per target
 # The long run takes the targets one per core (QUILLET_FUZZ_JOBS, default every core), each until
-# it has run ten million inputs (QUILLET_FUZZ_RUNS). On 2 cores of an AMD EPYC it takes about
-# six hours, most of it history_path_files, whose every input writes files and saves settings.
+# it has run ten million inputs (QUILLET_FUZZ_RUNS). On 2 cores of an AMD EPYC it takes, by the
+# rates of shorter runs, about seven hours, most of it history_reader and history_path_files
+# (which writes files and saves settings for every input).
 # The targets' scratch folders lie in /dev/shm where there is one: the targets that write files
 # then wait for no disk (history_path_files runs four times as fast there).
 set -euo pipefail
