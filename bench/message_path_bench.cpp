@@ -4,12 +4,16 @@
 // Every case is timed twice in one run, "Plugin/<case>" and "Floor/<case>"; at the end the
 // program prints the ratio of each pair and a table of time per message as the alias rules and
 // the exclusion list grow.
+//
+// `quillet-bench --messages N CASE` only sends N messages of one of kCountedCases, for callgrind
+// to count the instructions of the plug-in's event entry (scripts/bench.sh, INSTR lines).
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <stdexcept>
@@ -156,9 +160,31 @@ void PrintSummary(const std::map<std::string, double>& us) {
     }
 }
 
+// The cases whose instructions per message are counted: the default, and 100 alias rules with
+// 10 000 exclusion entries together.
+constexpr quillet::bench::NamedCase kCountedCases[] = {
+    {"default", {}},
+    {"aliases_100_exclude_10000", {.aliasRules = 100, .excludedEntries = 10000}},
+};
+
+// Sends `count` messages of the case named `name` and nothing else; 2 for an unknown case.
+int SendMessagesOnly(long count, const std::string& name) {
+    for (const auto& [caseName, setup] : kCountedCases) {
+        if (name != caseName) continue;
+        MessageBench bench(setup);
+        for (long i = 0; i < count; ++i) bench.Send(static_cast<std::size_t>(i) % bench.contacts());
+        return 0;
+    }
+    std::fprintf(stderr, "no counted case %s\n", name.c_str());
+    return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--messages") {
+        return SendMessagesOnly(std::strtol(argv[2], nullptr, 10), argv[3]);
+    }
     for (const auto& [name, setup] : quillet::bench::kRatioCases) RegisterPair(name, setup);
     for (const int n : quillet::bench::kScales) {
         benchmark::RegisterBenchmark(("Plugin/aliases_" + std::to_string(n)).c_str(), TimePlugin,

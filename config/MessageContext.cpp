@@ -41,13 +41,19 @@ KeptFileBytes aliasesFile;
 MadeFromFile<SettingsValues> settingsMade;
 MadeFromFile<std::shared_ptr<const AliasRules>> rulesMade;
 std::shared_ptr<const ExclusionIndex> lastExclusions;
+std::uint64_t lastExclusionsVersion = 0;
 
-std::shared_ptr<const ExclusionIndex> ExclusionsFor(const std::vector<std::string>& list,
-                                                    unsigned codePage, std::uint32_t locale) {
-    const bool stillHolds = lastExclusions && lastExclusions->list() == list &&
+// The index of the list as it is now. The list's version says whether it is still the one the
+// last index was made from; the code page and the locale, whether its keys still hold.
+std::shared_ptr<const ExclusionIndex> ExclusionsFor(const VersionedLines& list, unsigned codePage,
+                                                    std::uint32_t locale) {
+    const bool stillHolds = lastExclusions && lastExclusionsVersion == list.version() &&
                             lastExclusions->codePage() == codePage &&
                             lastExclusions->locale() == locale;
-    if (!stillHolds) lastExclusions = std::make_shared<const ExclusionIndex>(list);
+    if (!stillHolds) {
+        lastExclusions = std::make_shared<const ExclusionIndex>(list.lines());
+        lastExclusionsVersion = list.version();
+    }
     return lastExclusions;
 }
 
@@ -64,7 +70,7 @@ MessageContext ContextOfTheSystem(const std::string& pluginPath) {
 }  // namespace
 
 MessageContext BuildMessageContext(const std::string& pluginPath,
-                                   const std::vector<std::string>& excludeList) {
+                                   const VersionedLines& excludeList) {
     MessageContext context = ContextOfTheSystem(pluginPath);
     context.settings = settingsMade.For(
         settingsFile.Bytes(IniFileNameFor(pluginPath)), context.codePage, context.locale,

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "config/PluginGlobals.h"
 #include "config/u_IniSettings.h"
 #include "config/u_SimpleAliases.h"
 #include "platform/platform.h"
@@ -32,9 +33,10 @@ struct MessageContext {
 // `excludeList`: the settings file and "aliases.ini" beside it are read once each, or looked at
 // and taken as last read when the file system shows them unchanged (KeptFileBytes). What is
 // made from those bytes and from the list is kept between events, but only for the same bytes,
-// list, code page and locale, so the context is always what a fresh reading would give.
+// the same version of the list, code page and locale, so the context is always what a fresh
+// reading would give.
 MessageContext BuildMessageContext(const std::string& pluginPath,
-                                   const std::vector<std::string>& excludeList);
+                                   const VersionedLines& excludeList);
 
 // What the options dialog holds, saved or not: each setting's text as its Save writes it, and
 // the texts of the alias rules' and the exclusion list's editors.

@@ -7,36 +7,80 @@
 namespace quillet {
 
 namespace {
-// True when `length` bytes from `at` are whole characters of `text`, given that `from`, at or
-// before `at`, begins one.
-bool IsWholeCharacters(std::string_view text, std::size_t from, std::size_t at, std::size_t length,
-                       const platform::LeadBytes& lead) {
-    std::size_t position = from;
-    while (position < at) position = NextCharPosition(text, position, lead);
-    if (position != at) return false;
-    while (position < at + length) position = NextCharPosition(text, position, lead);
-    return position == at + length;
+constexpr std::size_t npos = std::string_view::npos;
+
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-// Replaces the occurrences of `search` found in `haystack`, which has the same length as `text`
-// and holds the form of it in which to look.
-std::string ReplaceFound(std::string_view text, std::string_view haystack, std::string_view search,
+// True when every byte of `text` is a character of its own.
+bool IsByteByByte(std::string_view text) {
+    return !platform::AnsiLeadBytes().any || IsAscii(text);
+}
+
+// A text to search in, made from another one character at a time, with where its characters
+// lie in that other: what is found counts only where it begins and ends between characters, and
+// is cut out of the other text there. A capital need not take as many bytes as its letter (ı is
+// two bytes in UTF-8, I one), so positions in an upper-cased text are mapped back, not assumed.
+struct SearchForm {
+    std::string haystack;
+    // For each position of the haystack at which a character begins, and for its end, the
+    // position in the text; npos inside a character. Empty when every byte of both is a
+    // character and the positions are the same.
+    std::vector<std::size_t> textAt;
+};
+
+// `text` as it is, or with every letter upper-cased.
+SearchForm FormOf(std::string_view text, bool upper) {
+    if (IsByteByByte(text)) return {upper ? platform::UpperCase(text) : std::string(text), {}};
+    const platform::LeadBytes& lead = platform::AnsiLeadBytes();
+    SearchForm form;
+    form.haystack.reserve(text.size());
+    form.textAt.reserve(text.size() + 1);
+    for (std::size_t position = 0; position < text.size();) {
+        const std::size_t next = NextCharPosition(text, position, lead);
+        const std::string_view character = text.substr(position, next - position);
+        form.textAt.resize(form.haystack.size(), npos);
+        form.textAt.push_back(position);
+        if (!upper) {
+            form.haystack += character;
+        } else if (IsAscii(character)) {  // the common case, without a call to the system
+            const char c = character.front();
+            form.haystack += c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+        } else {
+            form.haystack += platform::UpperCase(character);
+        }
+        position = next;
+    }
+    form.textAt.resize(form.haystack.size(), npos);
+    form.textAt.push_back(text.size());
+    return form;
+}
+
+// Replaces the occurrences of `search` in `haystack`, a SearchForm of `text` with its `textAt`.
+std::string ReplaceFound(std::string_view text, std::string_view haystack,
+                         const std::vector<std::size_t>& textAt, std::string_view search,
                          std::string_view replacement) {
     if (search.empty()) return std::string(text);
-    const platform::LeadBytes& lead = platform::AnsiLeadBytes();
+    const auto textPosition = [&](std::size_t position) {
+        return textAt.empty() ? position : textAt[position];
+    };
     std::string result;
     result.reserve(text.size());
     std::size_t from = 0;
     std::size_t at = haystack.find(search);
-    while (at != std::string_view::npos) {
-        if (lead.any && !IsWholeCharacters(text, from, at, search.size(), lead)) {
-            at = haystack.find(search, at + 1);  // inside a character: not an occurrence
+    while (at != npos) {
+        const std::size_t begin = textPosition(at);
+        const std::size_t end = textPosition(at + search.size());
+        if (begin == npos || end == npos) {  // inside a character: not an occurrence
+            at = haystack.find(search, at + 1);
             continue;
         }
-        result.append(text, from, at - from);
+        result.append(text, from, begin - from);
         result.append(replacement);
-        from = at + search.size();
-        at = haystack.find(search, from);
+        from = end;
+        at = haystack.find(search, at + search.size());
     }
     result.append(text, from);
     return result;
@@ -45,15 +89,21 @@ std::string ReplaceFound(std::string_view text, std::string_view haystack, std::
 
 std::string ReplaceAllExact(std::string_view text, std::string_view search,
                             std::string_view replacement) {
-    return ReplaceFound(text, text, search, replacement);
+    if (IsByteByByte(text)) return ReplaceFound(text, text, {}, search, replacement);
+    if (search.empty() || text.find(search) == npos) return std::string(text);
+    const SearchForm form = FormOf(text, false);
+    return ReplaceFound(text, form.haystack, form.textAt, search, replacement);
 }
 
 std::string ReplaceAllIgnoreCase(std::string_view text, std::string_view search,
                                  std::string_view replacement) {
-    if (search.empty() || text.size() < search.size()) return std::string(text);
-    const std::string upperText = platform::UpperCase(text);
-    const std::string upperSearch = platform::UpperCase(search);
-    return ReplaceFound(text, upperText, upperSearch, replacement);
+    if (search.empty()) return std::string(text);
+    const SearchForm form = FormOf(text, true);
+    return ReplaceFound(text, form.haystack, form.textAt, UpperCaseForSearch(search), replacement);
+}
+
+std::string UpperCaseForSearch(std::string_view text) {
+    return FormOf(text, true).haystack;
 }
 
 std::vector<std::string> SplitLines(std::string_view text) {
@@ -90,9 +140,7 @@ std::string_view TrimControlAndBlank(std::string_view text) {
 
 std::size_t NextCharPosition(std::string_view text, std::size_t position,
                              const platform::LeadBytes& lead) {
-    const bool pair =
-        lead.isLead[static_cast<unsigned char>(text[position])] && position + 1 < text.size();
-    return position + (pair ? 2 : 1);
+    return position + platform::CharacterLength(text, position, lead);
 }
 
 std::size_t FindCharOf(std::string_view text, std::string_view chars, std::size_t from) {

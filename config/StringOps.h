@@ -1,7 +1,7 @@
 // Text operations that several units share: replacing, splitting into lines, folders of paths.
 // All work on narrow text in the ANSI code page and step through its characters: in a
 // double-byte code page (932, 936, 949, 950) the second byte of a character can be "\", "|" or
-// a letter, and is never taken for one.
+// a letter, and is never taken for one; in UTF-8 (65001) a character is one to four bytes.
 #pragma once
 
 #include <cstddef>
@@ -13,9 +13,8 @@
 
 namespace quillet {
 
-// The position just after the character that begins at `position`: two bytes on for a lead
-// byte of the code page with a byte after it, one otherwise. Loops pass the code page's table,
-// taken once.
+// The position just after the character that begins at `position` (platform::CharacterLength).
+// Loops pass the code page's table, taken once.
 std::size_t NextCharPosition(std::string_view text, std::size_t position,
                              const platform::LeadBytes& lead = platform::AnsiLeadBytes());
 
@@ -33,9 +32,15 @@ std::string ReplaceAllExact(std::string_view text, std::string_view search,
                             std::string_view replacement);
 
 // The same, but occurrences are found ignoring letter case under the user's locale: both texts
-// are compared in upper case, and the text between occurrences stays as it was.
+// are compared in upper case, and the text between occurrences stays as it was. A capital may
+// take more or fewer bytes than its letter (UTF-8), so an occurrence is cut out of the text
+// where its characters lie, not where its bytes lie in the upper-cased form.
 std::string ReplaceAllIgnoreCase(std::string_view text, std::string_view search,
                                  std::string_view replacement);
+
+// `text` upper-cased as ReplaceAllIgnoreCase compares it, one character at a time: a text holds
+// another ignoring case only where this form of it holds this form of the other.
+std::string UpperCaseForSearch(std::string_view text);
 
 // The lines of a plain-text file: the text ends at its first NUL byte; lines end at CR LF, a
 // lone CR or a lone LF; a break after the last line adds no empty line.

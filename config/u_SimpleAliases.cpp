@@ -41,7 +41,7 @@ AliasRules ParseAliasRules(const std::optional<std::string>& fileBytes) {
             rules.from.push_back(line.substr(0, separator));
             rules.to.push_back(line.substr(separator + 2));
         }
-        rules.upperFrom.push_back(platform::UpperCase(rules.from.back()));
+        rules.upperFrom.push_back(UpperCaseForSearch(rules.from.back()));
     }
     return rules;
 }
@@ -57,15 +57,15 @@ std::string ApplyAliases(const AliasRules& rules, const std::string& text,
     std::string result = text;
     // A rule whose left text does not occur leaves the text as it is; only a rule that matches
     // builds a new text, and only then does the upper-case form for the next rules change.
-    std::string upperResult = platform::UpperCase(result);
+    std::string upperResult = UpperCaseForSearch(result);
     for (std::size_t i = 0; i < rules.from.size(); ++i) {
-        const std::string& from = rules.from[i];
-        if (from.empty() || from.size() > result.size()) continue;
-        if (upperResult.find(rules.upperFrom[i]) == std::string::npos) continue;
-        std::string replaced = ReplaceAllIgnoreCase(result, from, rules.to[i]);
+        const std::string& upperFrom = rules.upperFrom[i];
+        if (upperFrom.empty() || upperFrom.size() > upperResult.size()) continue;
+        if (upperResult.find(upperFrom) == std::string::npos) continue;
+        std::string replaced = ReplaceAllIgnoreCase(result, rules.from[i], rules.to[i]);
         if (replaced == result) continue;
         result = std::move(replaced);
-        upperResult = platform::UpperCase(result);
+        upperResult = UpperCaseForSearch(result);
         changedBy.push_back(i);
     }
     return result;
@@ -98,7 +98,7 @@ std::string ApplyAliases(const std::string& text) {
 
 void ReloadLists() {
     LoadAliases(PluginPath);
-    ExcludeList = ReadListFile(ExcludeFileName(PluginPath));
+    ExcludeList.Replace(ReadListFile(ExcludeFileName(PluginPath)));
 }
 
 ExclusionIndex::ExclusionIndex(std::vector<std::string> list)

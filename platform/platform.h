@@ -113,18 +113,46 @@ std::string ComparisonKey(std::string_view text);
 // follows Unicode alone and this is always 0.
 std::uint32_t UserLocale();
 
-// The bytes that begin a two-byte character in the ANSI code page (IsDBCSLeadByteEx): none in a
-// single-byte code page. In 932, 936, 949 and 950 the byte after a lead byte can be "\", "|" or
-// a letter, so code that looks at the characters of a path, a name or a rule steps over it.
+// The bytes that begin a character of more than one byte in the ANSI code page: none in a
+// single-byte code page. In 932, 936, 949 and 950 (IsDBCSLeadByteEx) a lead byte and the byte
+// after it make a character, and that byte can be "\", "|" or a letter, so code that looks at
+// the characters of a path, a name or a rule steps over it. In 65001, UTF-8 ("Use Unicode UTF-8
+// for worldwide language support"), 0xC2 to 0xF4 begin characters of two to four bytes.
 struct LeadBytes {
     std::array<bool, 256> isLead{};
-    bool any = false;  // the code page has lead bytes at all
+    bool any = false;   // the code page has lead bytes at all
+    bool utf8 = false;  // the code page is 65001
 };
 const LeadBytes& AnsiLeadBytes();
 
-// The text with every letter upper-cased as the user's locale defines it (CharUpperBuff). The
-// result has the same length as the input, byte for byte, so positions found in it hold in the
-// original too.
+// The bytes of the character that begins at `position` (inside `text`): one, or a lead byte
+// with what follows it. In a double-byte code page that is the next byte, whatever it is. In
+// UTF-8 it is the bytes a well-formed sequence may have there, as many as the lead byte says:
+// a sequence cut short ends before the first byte that does not fit, so an ASCII byte is never
+// part of another character.
+inline std::size_t CharacterLength(std::string_view text, std::size_t position,
+                                   const LeadBytes& lead) {
+    const auto byte = static_cast<unsigned char>(text[position]);
+    if (!lead.isLead[byte] || position + 1 >= text.size()) return 1;
+    if (!lead.utf8) return 2;
+    const std::size_t length = byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
+    // The second byte's range excludes overlong forms, surrogates and code points past U+10FFFF.
+    const unsigned char low = byte == 0xE0 ? 0xA0 : byte == 0xF0 ? 0x90 : 0x80;
+    const unsigned char high = byte == 0xED ? 0x9F : byte == 0xF4 ? 0x8F : 0xBF;
+    std::size_t used = 1;
+    while (used < length && position + used < text.size()) {
+        const auto next = static_cast<unsigned char>(text[position + used]);
+        if (next < (used == 1 ? low : 0x80) || next > (used == 1 ? high : 0xBF)) break;
+        ++used;
+    }
+    return used;
+}
+
+// The text with every letter upper-cased as the user's locale defines it (CharUpperBuff), one
+// character at a time (a byte sequence the code page does not define stays as it is). In a
+// single-byte or double-byte code page a capital takes as many bytes as its letter, so positions
+// found in the result hold in the input too; in UTF-8 it may take more or fewer (ı is two bytes,
+// I one), so code that finds text in upper case maps positions back character by character.
 std::string UpperCase(std::string_view text);
 
 // ---- Process, environment, folders -------------------------------------------------------------
@@ -133,6 +161,10 @@ std::string UpperCase(std::string_view text);
 // NUL; empty when the handle names no module.
 std::u16string ModuleFileName(const void* module);
 
+// The ANSI calls below give the text before the NUL they wrote, in a buffer grown until one
+// holds it: a result that fills its buffer without a NUL is cut, whatever length the call
+// reported (ansi_call_text.h).
+
 // The full path of the running program's executable (GetModuleFileNameA without a module).
 std::string HostProgramPath();
 
@@ -140,10 +172,11 @@ std::string HostProgramPath();
 // others stay as written (ExpandEnvironmentStrings).
 std::string ExpandEnvironment(std::string_view text);
 
-// The Windows directory (GetWindowsDirectoryA into 256 characters).
+// The Windows directory (GetWindowsDirectoryA, 256 characters first).
 std::string WindowsDirectory();
 
-// The path of special folder `csidl` (SHGetSpecialFolderLocation + SHGetPathFromIDListA).
+// The path of special folder `csidl` (SHGetSpecialFolderLocation + SHGetPathFromIDListW, in the
+// ANSI code page).
 // Returns 0 and sets `path` on success; on failure returns the shell's status (E_UNEXPECTED,
 // 0x8000FFFF, when the folder has no file-system path) and leaves `path` alone.
 std::int32_t SpecialFolder(int csidl, std::string& path);

@@ -50,36 +50,50 @@ std::string FailedWriteText(const platform::SystemError& error) {
     return std::string(kFailedWrite) + "\n" + error.path() + "\n" + error.reason();
 }
 
-// Writes the message unless its contact is excluded. A folder that cannot be created is told
-// to the user with its path and the system's reason, and the message counts as handled; a file that cannot be written is told with
-// its path and the system's reason, and Result keeps the value it had (0 for a sent message,
-// the host's own for a received one). Either way the next message tries again. The settings
-// file and the alias rules are read once, into the message's context, when the message arrives.
-void RecordMessage(TPluginEvent& event, bool received) {
+// Writes the message unless its contact is excluded; the folder of its file that could not be
+// created, and why, when one could not. The settings file and the alias rules are read once,
+// into the message's context, when the message arrives. Throws whatever fails on the way.
+std::optional<platform::SystemError> WriteUnlessExcluded(const TChatMessage& message, bool received,
+                                                         MessageContextMaker makeContext) {
+    const THistoryRec rec = BuildHistoryRec(message, received);
+    const MessageContext context = makeContext(PluginPath, ExcludeList);
+    std::optional<platform::SystemError> folderError;
+    if (!IsExcluded(*context.exclusions, platform::WideToAnsi(rec.ContactUIN),
+                    platform::WideToAnsi(rec.ContactName))) {
+        SaveHistory(context, rec, folderError);
+    }
+    return folderError;
+}
+}  // namespace
+
+// A folder that cannot be created is told to the user with its path and the system's reason,
+// and the message counts as handled; a file that cannot be written is told with its path and
+// the system's reason, and any other failure (running out of memory while the context is made
+// from a huge rule file) with what failed; then Result keeps the value it had (0 for a sent
+// message, the host's own for a received one). Either way the next message tries again.
+void RecordMessage(TPluginEvent& event, bool received, MessageContextMaker makeContext) {
     if (!event.Data) return;
     const auto& message = *static_cast<const TChatMessage*>(event.Data);
     if (received && message.Suppressed != 0) return;
     if (!received) event.Result = 0;
-    const THistoryRec rec = BuildHistoryRec(message, received);
-    const MessageContext context = BuildMessageContext(PluginPath, ExcludeList);
-    if (!IsExcluded(*context.exclusions, platform::WideToAnsi(rec.ContactUIN),
-                    platform::WideToAnsi(rec.ContactName))) {
-        try {
-            std::optional<platform::SystemError> folderError;
-            if (!SaveHistory(context, rec, folderError)) {
-                platform::ShowMessage(FailedWriteText(*folderError), kErrorCaption);
-            }
-        } catch (const platform::SystemError& error) {
-            platform::ShowMessage(FailedWriteText(error), kErrorCaption);
-            return;
-        } catch (const std::exception& error) {
-            platform::ShowMessage(std::string(kFailedWrite) + "\n" + error.what(), kErrorCaption);
-            return;
+    try {
+        if (const auto folderError = WriteUnlessExcluded(message, received, makeContext)) {
+            platform::ShowMessage(FailedWriteText(*folderError), kErrorCaption);
         }
+    } catch (const platform::SystemError& error) {
+        platform::ShowMessage(FailedWriteText(error), kErrorCaption);
+        return;
+    } catch (const std::exception& error) {
+        platform::ShowMessage(std::string(kFailedWrite) + "\n" + error.what(), kErrorCaption);
+        return;
+    } catch (...) {
+        platform::ShowMessage(kFailedWrite, kErrorCaption);
+        return;
     }
     event.Result = 1;
 }
 
+namespace {
 // The options event: the dialog, then the lists it may have saved take effect. Sent again while
 // the dialog (or its box) is open, it only brings that to the front: the event that opened it
 // reloads the lists when it closes.

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "config/MessageContext.h"
 #include "config/PluginGlobals.h"
 #include "plugin/u_plugin_info.h"
 #include "plugin/u_plugin_msg.h"
@@ -15,6 +16,16 @@ namespace quillet {
 // Handed to the host in the information record; live as long as the library.
 extern const std::u16string PluginName;    // "Quillet"
 extern const std::u16string PluginAuthor;  // "Ostrel software"
+
+// How a message event gets its context (BuildMessageContext); tests put in one that fails.
+using MessageContextMaker = MessageContext (*)(const std::string& pluginPath,
+                                               const VersionedLines& excludeList);
+
+// A received (or sent) message event, as HandleEvent hands it on: the message is written to its
+// contact's history file unless the contact is excluded, and every failure on the way is told in
+// a box.
+void RecordMessage(TPluginEvent& event, bool received,
+                   MessageContextMaker makeContext = BuildMessageContext);
 
 // The one plug-in object the host holds.
 class TDaxPlugin final : public IDAXPlugin {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Times one message through the plug-in against the floor (the same entry appended with one open,
 # one write and one close), natively and for the Windows DLL under Wine, and prints the ratios
-# (RATIO lines) and time per message as alias rules and exclusion entries grow (SCALE lines).
+# (RATIO lines) and time per message as alias rules and exclusion entries grow (SCALE lines),
+# and natively the instructions per message that callgrind counts (INSTR lines).
 # Then searches a tree of history files with quillet-history against ripgrep and grep, exports
 # it to JSON Lines, and reads one 4 GB file for its peak memory (SEARCH, EXPORT, MEMORY lines).
 # Then converts a tree of ANSI history files to UTF-8 with quillet-history against iconv
@@ -18,6 +19,23 @@ if [[ "$which" == all || "$which" == native ]]; then
   cmake --build "$root/native" -j2 --target quillet-bench
   echo "== native ($(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores)"
   "$root/native/bench/quillet-bench" --benchmark_min_time=0.3 | grep -E '^(RATIO|SCALE)'
+  # Instructions per message, which callgrind counts the same on every machine whatever its
+  # load: the event entry's instructions for 1 100 messages less those for 100 (the setup's own
+  # message and the first reads of the files cancel out), over 1 000.
+  if command -v valgrind >/dev/null; then
+    count() {  # instructions of HandleEvent for $1 messages of the case $2
+      valgrind --tool=callgrind --collect-atstart=no --toggle-collect='*TDaxPlugin::HandleEvent*' \
+        --callgrind-out-file="$root/callgrind.out" \
+        "$root/native/bench/quillet-bench" --messages "$1" "$2" 2>&1 |
+        sed -n 's/.*Collected : *//p'
+    }
+    for case in default aliases_100_exclude_10000; do
+      few=$(count 100 "$case") many=$(count 1100 "$case")
+      printf "INSTR  %-26s %8d instructions per message\n" "$case" $(((many - few) / 1000))
+    done
+  else
+    echo "INSTR: not counted (no valgrind; scripts/setup.sh installs it)"
+  fi
 fi
 
 if [[ "$which" == all || "$which" == wine ]] && scripts/can-run-wine.sh; then

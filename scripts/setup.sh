@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev googletest
           libbenchmark-dev nlohmann-json3-dev libcli11-dev g++-mingw-w64-i686 wine wine32:i386 xvfb xauth
-          imagemagick locales fonts-wine fonts-liberation ripgrep chromium time
+          imagemagick locales fonts-wine fonts-liberation ripgrep chromium time valgrind
           fonts-noto-color-emoji)
 
 missing=()

@@ -15,6 +15,9 @@ namespace platform::posix {
 namespace {
 
 constexpr unsigned kDefaultCodePage = 1252;
+// UTF-8 holds every character: as under Windows, what is no character (an unpaired surrogate, a
+// malformed sequence) becomes U+FFFD, never "?".
+constexpr unsigned kUtf8 = 65001;
 constexpr char kDefaultCharacter = '?';
 
 // iconv's name for a Windows code page number.
@@ -147,6 +150,7 @@ bool CodePage::IsPlainAscii(std::u16string_view text) const {
 std::u16string CodePage::Decode(std::string_view bytes) const {
     // Paths, names and settings are nearly always ASCII, which every code page keeps as it is.
     if (IsPlainAscii(bytes)) return std::u16string(bytes.begin(), bytes.end());
+    if (number_ == kUtf8) return Utf8ToUtf16(bytes);
     if (!singleByte_) return DecodeCharset(charset_.c_str(), bytes, u'?');
     std::u16string text(bytes.size(), u'\0');
     for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -157,6 +161,7 @@ std::u16string CodePage::Decode(std::string_view bytes) const {
 
 std::string CodePage::Encode(std::u16string_view text) const {
     if (IsPlainAscii(text)) return std::string(text.begin(), text.end());
+    if (number_ == kUtf8) return Utf16ToUtf8(text);
     if (!singleByte_) return EncodeMultiByte(text);
     std::string bytes;
     bytes.reserve(text.size());
@@ -218,6 +223,7 @@ std::string CodePage::UpperCase(std::string_view text) const {
 
 bool CodePage::IsValid(std::string_view bytes) const {
     if (singleByte_ || IsPlainAscii(bytes)) return true;
+    if (number_ == kUtf8) return IsValidUtf8(bytes);
     IconvConverter decoder("UTF-32LE", charset_.c_str());
     std::string utf32;
     return decoder.Convert(bytes, utf32) == IconvConverter::Outcome::converted;

@@ -1,6 +1,7 @@
 // The ANSI code page of the POSIX platform layer: chosen by QUILLET_ACP (default 1252) and
-// converted with iconv. Single-byte code pages are held as tables built once; multi-byte ones
-// (932, 936, 949, 950, 65001) go through iconv for every conversion.
+// converted with iconv. Single-byte code pages are held as tables built once; double-byte ones
+// (932, 936, 949, 950) go through iconv for every conversion, and UTF-8 (65001) through the
+// layer's own conversion.
 #pragma once
 
 #include <array>
@@ -28,15 +29,16 @@ public:
 
     // Bytes of this code page to UTF-16. A byte the code page does not define stands for the
     // character of the same number (U+0081 for 0x81 in 1252), so every byte survives a round
-    // trip; a multi-byte sequence the code page lacks becomes "?".
+    // trip; a multi-byte sequence the code page lacks becomes "?" (U+FFFD in UTF-8).
     std::u16string Decode(std::string_view bytes) const;
 
     // UTF-16 to bytes of this code page; a character it lacks, and an unpaired surrogate,
-    // becomes "?".
+    // becomes "?" (U+FFFD in UTF-8, which lacks none).
     std::string Encode(std::u16string_view text) const;
 
     // The text with every letter upper-cased whose capital the code page holds in as many bytes;
-    // everything else, and both bytes of a double-byte character, stays.
+    // everything else, and both bytes of a double-byte character, stays. (UTF-8 upper-cases
+    // every letter: platform::UpperCase.)
     std::string UpperCase(std::string_view text) const;
 
     // True when every byte sequence of `bytes` is one the code page defines: always for a

@@ -118,6 +118,7 @@ const LeadBytes& AnsiLeadBytes() {
     if (madeFor != &page) {
         table.isLead = page.leadBytes();
         table.any = !page.isSingleByte();
+        table.utf8 = page.number() == kUtf8CodePage;
         madeFor = &page;
     }
     return table;
@@ -128,7 +129,26 @@ std::uint32_t UserLocale() {
 }
 
 std::string UpperCase(std::string_view text) {
-    return CodePage::Active().UpperCase(text);
+    const LeadBytes& lead = AnsiLeadBytes();
+    if (!lead.utf8) return CodePage::Active().UpperCase(text);
+    // As Windows maps letters: a character at a time, through UTF-16, so a capital may take
+    // another number of bytes (ı, I); bytes that are no character stay.
+    std::string upper;
+    upper.reserve(text.size());
+    for (std::size_t position = 0; position < text.size();) {
+        const std::string_view character =
+            text.substr(position, CharacterLength(text, position, lead));
+        position += character.size();
+        const auto byte = static_cast<unsigned char>(character.front());
+        if (byte < 0x80) {
+            upper += static_cast<char>(byte >= 'a' && byte <= 'z' ? byte - 'a' + 'A' : byte);
+        } else if (posix::IsValidUtf8(character)) {
+            upper += posix::Utf16ToUtf8(UpperCaseWide(posix::Utf8ToUtf16(character)));
+        } else {
+            upper += character;
+        }
+    }
+    return upper;
 }
 
 }  // namespace platform

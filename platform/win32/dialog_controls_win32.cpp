@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "platform/ansi_call_text.h"
 #include "platform/platform.h"
 #include "platform/win32/system_error_win32.h"
 
@@ -63,18 +64,14 @@ HINSTANCE ThisModule() {
 }
 
 std::string ThisModuleFolder() {
-    std::string path(MAX_PATH, '\0');
-    for (;;) {
+    const auto path = TextOfAnsiCall(MAX_PATH, [](char* buffer, std::size_t capacity) {
+        // The length without the NUL; the whole capacity when the path was cut.
         const DWORD length =
-            ::GetModuleFileNameA(ThisModule(), path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) return {};
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    return path.substr(0, path.find_last_of('\\') + 1);
+            ::GetModuleFileNameA(ThisModule(), buffer, static_cast<DWORD>(capacity));
+        return length == 0 ? std::size_t{0} : static_cast<std::size_t>(length) + 1;
+    });
+    if (!path) return {};
+    return path->substr(0, path->find_last_of('\\') + 1);
 }
 
 ActivationContext::ActivationContext() {

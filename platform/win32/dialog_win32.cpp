@@ -150,9 +150,9 @@ LPWSTR WidePointer(const std::u16string& text) {
 // The path of a folder chosen in the folder picker, shown in its status line as it changes.
 int CALLBACK BrowseCallback(HWND picker, UINT message, LPARAM parameter, LPARAM) {
     if (message == BFFM_SELCHANGED) {
-        char path[MAX_PATH] = {};
-        if (::SHGetPathFromIDListA(reinterpret_cast<PCIDLIST_ABSOLUTE>(parameter), path)) {
-            ::SendMessageA(picker, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(path));
+        wchar_t path[MAX_PATH + 1] = {};
+        if (::SHGetPathFromIDListW(reinterpret_cast<PCIDLIST_ABSOLUTE>(parameter), path)) {
+            ::SendMessageW(picker, BFFM_SETSTATUSTEXTW, 0, reinterpret_cast<LPARAM>(path));
         }
     }
     return 0;
@@ -1178,11 +1178,13 @@ std::optional<std::string> Win32Dialog::BrowseForFolder(const std::string& hint)
     request.lpfn = BrowseCallback;
     PIDLIST_ABSOLUTE chosen = ::SHBrowseForFolderA(&request);
     if (chosen == nullptr) return std::nullopt;
-    char path[MAX_PATH] = {};  // the shell writes at most MAX_PATH characters here
-    const BOOL converted = ::SHGetPathFromIDListA(chosen, path);
+    // The wide call, converted here: the ANSI one converts into MAX_PATH bytes, which a path of
+    // MAX_PATH characters outgrows in a double-byte code page (cut, without a NUL).
+    wchar_t path[MAX_PATH + 1] = {};  // the shell writes at most MAX_PATH characters here
+    const BOOL converted = ::SHGetPathFromIDListW(chosen, path);
     ::CoTaskMemFree(chosen);
     if (!converted) return std::nullopt;
-    return std::string(path);
+    return WideToAnsi(reinterpret_cast<const char16_t*>(path));
 }
 
 // The shell shows no box of its own: a failure is the caller's to tell.

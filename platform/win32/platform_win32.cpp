@@ -10,6 +10,7 @@
 #include <climits>
 #include <memory>
 
+#include "platform/ansi_call_text.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -18,7 +19,7 @@ namespace {
 
 constexpr int kModuleNameCapacity = 261;  // GetModuleFileNameW's buffer at start-up
 constexpr UINT kWindowsDirectoryCapacity = 256;
-constexpr int kShellPathCapacity = 261;  // what SHGetPathFromIDListA may write (MAX_PATH + 1)
+constexpr int kShellPathCapacity = 261;  // what SHGetPathFromIDListW may write (MAX_PATH + 1)
 constexpr int kShowNormal = 5;           // SW_SHOW
 
 MessageObserver messageObserver = nullptr;
@@ -46,14 +47,23 @@ Text UpToNul(Text text) {
     return text;
 }
 
+// A buffer's capacity as the API's DWORD (never more than TextOfAnsiCall's longest text).
+DWORD ApiCapacity(std::size_t capacity) {
+    return static_cast<DWORD>(capacity);
+}
+
 // A locale setting of the user's default locale as text; empty when Windows has none.
 std::string UserLocaleText(LCTYPE type) {
     const int size = GetLocaleInfoA(LOCALE_USER_DEFAULT, type, nullptr, 0);
     if (size <= 0) return {};
-    std::string text(static_cast<std::size_t>(size), '\0');
-    const int written = GetLocaleInfoA(LOCALE_USER_DEFAULT, type, text.data(), size);
-    if (written <= 0) return {};
-    return UpToNul(text);
+    const auto text =
+        TextOfAnsiCall(static_cast<std::size_t>(size), [type](char* buffer, std::size_t capacity) {
+            const int written = GetLocaleInfoA(LOCALE_USER_DEFAULT, type, buffer,
+                                               static_cast<int>(ApiCapacity(capacity)));
+            if (written > 0) return static_cast<std::size_t>(written);  // with the NUL
+            return GetLastError() == ERROR_INSUFFICIENT_BUFFER ? capacity + 1 : std::size_t{0};
+        });
+    return text.value_or("");
 }
 
 struct ItemIdListFree {
@@ -171,11 +181,15 @@ std::string ComparisonKey(std::string_view text) {
 }
 
 const LeadBytes& AnsiLeadBytes() {
-    // The ANSI code page is fixed for the life of a process.
+    // The ANSI code page is fixed for the life of a process. IsDBCSLeadByteEx knows no lead bytes
+    // of UTF-8, whose characters are up to four bytes long.
     static const LeadBytes table = [] {
         LeadBytes made;
+        made.utf8 = GetACP() == CP_UTF8;
         for (unsigned byte = 0; byte < 256; ++byte) {
-            made.isLead[byte] = IsDBCSLeadByteEx(CP_ACP, static_cast<BYTE>(byte)) != FALSE;
+            made.isLead[byte] = made.utf8
+                                    ? byte >= 0xC2 && byte <= 0xF4
+                                    : IsDBCSLeadByteEx(CP_ACP, static_cast<BYTE>(byte)) != FALSE;
             made.any = made.any || made.isLead[byte];
         }
         return made;
@@ -187,7 +201,36 @@ std::uint32_t UserLocale() {
     return GetUserDefaultLCID();
 }
 
+namespace {
+// UTF-8 upper-cased a character at a time through UTF-16. CharUpperBuffA would convert the
+// capitals back into the bytes the text had, so one of another length (ı is two bytes, I one)
+// would be cut or leave a byte of the old text behind. Bytes that are no character stay.
+std::string UpperCaseUtf8(std::string_view text, const LeadBytes& lead) {
+    std::string upper;
+    upper.reserve(text.size());
+    for (std::size_t position = 0; position < text.size();) {
+        const std::string_view character =
+            text.substr(position, CharacterLength(text, position, lead));
+        position += character.size();
+        const auto byte = static_cast<unsigned char>(character.front());
+        if (byte < 0x80) {
+            upper += static_cast<char>(byte >= 'a' && byte <= 'z' ? byte - 'a' + 'A' : byte);
+        } else if (ValidInCodePage(CP_UTF8, character)) {
+            std::u16string wide = CodePageToWide(CP_UTF8, character);
+            CharUpperBuffW(reinterpret_cast<wchar_t*>(wide.data()),
+                           static_cast<DWORD>(wide.size()));
+            upper += WideToUtf8(wide);
+        } else {
+            upper += character;
+        }
+    }
+    return upper;
+}
+}  // namespace
+
 std::string UpperCase(std::string_view text) {
+    const LeadBytes& lead = AnsiLeadBytes();
+    if (lead.utf8) return UpperCaseUtf8(text, lead);
     std::string upper(text);
     if (!upper.empty()) CharUpperBuffA(upper.data(), static_cast<DWORD>(ApiLength(upper.size())));
     return upper;
@@ -205,43 +248,35 @@ std::u16string ModuleFileName(const void* module) {
 }
 
 std::string HostProgramPath() {
-    for (DWORD capacity = MAX_PATH + 1;; capacity *= 2) {
-        std::string path(capacity, '\0');
-        const DWORD length = GetModuleFileNameA(nullptr, path.data(), capacity);
-        if (length == 0) return {};
-        if (length < capacity) {
-            path.resize(length);
-            return path;
-        }
-        if (capacity >= 32768 * 2) return {};
-    }
+    const auto path = TextOfAnsiCall(MAX_PATH + 1, [](char* buffer, std::size_t capacity) {
+        // The length without the NUL; the whole capacity when the path was cut.
+        const DWORD length = GetModuleFileNameA(nullptr, buffer, ApiCapacity(capacity));
+        return length == 0 ? std::size_t{0} : static_cast<std::size_t>(length) + 1;
+    });
+    return path.value_or("");
 }
 
 std::string ExpandEnvironment(std::string_view text) {
     const std::string source = UpToNul(std::string(text));
-    // Ask for the size, expand into exactly that much, and ask again should the environment have
-    // grown in between.
-    DWORD size = ExpandEnvironmentStringsA(source.c_str(), nullptr, 0);
-    while (size > 0) {
-        std::string expanded(size, '\0');
-        const DWORD needed = ExpandEnvironmentStringsA(source.c_str(), expanded.data(), size);
-        if (needed == 0) break;
-        if (needed <= size) return UpToNul(expanded);
-        size = needed;
-    }
-    return source;  // too long for Windows to expand: the text as it came
+    const DWORD asked = ExpandEnvironmentStringsA(source.c_str(), nullptr, 0);
+    if (asked == 0) return source;
+    // The size with the NUL; under Wine with a double-byte code page, in UTF-16 units.
+    const auto expanded = TextOfAnsiCall(asked, [&source](char* buffer, std::size_t capacity) {
+        return static_cast<std::size_t>(
+            ExpandEnvironmentStringsA(source.c_str(), buffer, ApiCapacity(capacity)));
+    });
+    return expanded.value_or(source);  // too long for Windows to expand: the text as it came
 }
 
 std::string WindowsDirectory() {
-    std::string directory(kWindowsDirectoryCapacity, '\0');
-    UINT length = GetWindowsDirectoryA(directory.data(), kWindowsDirectoryCapacity);
-    if (length >= kWindowsDirectoryCapacity) {
-        directory.assign(length, '\0');
-        length = GetWindowsDirectoryA(directory.data(), length);
-        if (length >= directory.size()) return {};
-    }
-    directory.resize(length);
-    return directory;
+    const auto directory =
+        TextOfAnsiCall(kWindowsDirectoryCapacity, [](char* buffer, std::size_t capacity) {
+            // The length without the NUL; the size with it when the buffer is too small.
+            const UINT length = GetWindowsDirectoryA(buffer, ApiCapacity(capacity));
+            return length < capacity && length > 0 ? static_cast<std::size_t>(length) + 1
+                                                   : static_cast<std::size_t>(length);
+        });
+    return directory.value_or("");
 }
 
 std::int32_t SpecialFolder(int csidl, std::string& path) {
@@ -249,11 +284,13 @@ std::int32_t SpecialFolder(int csidl, std::string& path) {
     const HRESULT located = SHGetSpecialFolderLocation(nullptr, csidl, &rawList);
     const std::unique_ptr<ITEMIDLIST, ItemIdListFree> list(rawList);
     if (FAILED(located)) return static_cast<std::int32_t>(located);
-    std::string buffer(kShellPathCapacity, '\0');
-    if (!list || !SHGetPathFromIDListA(list.get(), buffer.data())) {
+    // The wide call, converted here: the ANSI one converts into a buffer of MAX_PATH bytes, which
+    // a path of MAX_PATH characters outgrows in a double-byte code page (cut, without a NUL).
+    std::u16string wide(kShellPathCapacity, u'\0');
+    if (!list || !SHGetPathFromIDListW(list.get(), reinterpret_cast<wchar_t*>(wide.data()))) {
         return static_cast<std::int32_t>(E_UNEXPECTED);
     }
-    path = UpToNul(buffer);
+    path = WideToAnsi(UpToNul(wide));
     return 0;
 }
 

@@ -23,7 +23,9 @@ std::string SystemReason(std::uint32_t code) {
         nullptr, code, 0, reinterpret_cast<char*>(&raw), 0, nullptr);
     const std::unique_ptr<char, LocalFreer> buffer(raw);
     if (length == 0 || !buffer) return "error " + std::to_string(code);
-    std::string reason(buffer.get(), length);
+    // Up to the NUL the call ends its buffer with: under Wine the length it reports for a
+    // double-byte code page counts UTF-16 units.
+    std::string reason(buffer.get());
     while (!reason.empty() &&
            (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ')) {
         reason.pop_back();

@@ -23,10 +23,14 @@ using test::WriteBytes;
 // file is replaced by another.
 class MessageContextTest : public testing::Test {
 protected:
-    MessageContext Build(const std::vector<std::string>& list = {}) {
+    // A context for the list's lines as they are now; a change of the lines is made through the
+    // list, as its owner makes it.
+    MessageContext Build(const std::vector<std::string>& lines = {}) {
+        if (lines != list.lines()) list.Replace(lines);
         return BuildMessageContext(folder.path("Quillet.dll"), list);
     }
     TempFolder folder;
+    VersionedLines list;
 };
 
 TEST_F(MessageContextTest, KeptSettingsAndRulesAreThoseOfTheFilesAsTheyAreNow) {
@@ -64,8 +68,9 @@ TEST_F(MessageContextTest, KeptSettingsAndRulesAreThoseOfTheFilesAsTheyAreNow) {
     }
 }
 
-// The index's keys hold for one code page and locale: the same list under another code page
-// must be looked up afresh (0xA5 and 0xB9 are Ą and ą under 1250, but ¥ and ¹ under 1252).
+// The index's keys hold for one list and for one code page and locale: a list changed in place,
+// and the same list under another code page, must be looked up afresh (0xA5 and 0xB9 are Ą and ą
+// under 1250, but ¥ and ¹ under 1252).
 TEST_F(MessageContextTest, KeptExclusionIndexAnswersAsAFreshComparison) {
     const struct {
         const char* codePage;  // natively; under Windows the system's stays

@@ -276,29 +276,81 @@ TEST_F(MessageEventsTest, FileErrorIsShownWithPathAndReasonAndLaterMessagesWrite
     EXPECT_TRUE(host.TakeShown().empty());
 }
 
-// Names land where their characters say. A name that ends in a blank, or is only blanks, makes a
-// folder Windows can open again; in code page 932 no byte of a character is taken for a "\\" or
-// a "|" (natively the code page is chosen here, under Windows by the Japanese locale run).
-TEST_F(MessageEventsTest, MultiByteAndBlankEndedNamesLandWhereTheyShould) {
-    const ScopedEnv codePage("QUILLET_ACP", "932");
-    const bool multiByte = platform::AnsiCodePage() == 932;
-    test::WriteBytes(folder.native("Quillet.ini"),
-                     "[Settings]\r\nPathFile1=%CONTACTNAME%\\%CONTACTNAME%\r\n");
+// A failure while a message's context is made (memory running out over a huge rule file, a file
+// the system refuses) is told like any other, and the message does not count as handled.
+TEST_F(MessageEventsTest, FailureWhileTheContextIsMadeIsTold) {
     const struct {
-        const char16_t* name;
-        const char* file;  // below HISTORY
-        bool multiByte;
+        MessageContextMaker makeContext;
+        const char* told;
     } cases[] = {
-        {u"Bob ", "Bob\\Bob .TXT", false},
-        {u"  ", "_\\  .TXT", false},
-        {u"\u30DD\u30F3", "\x83\x7C\x83\x93\\\x83\x7C\x83\x93.TXT", true},  // ポン
-        {u"\u30BD\u8868", "\x83\x5C\x95\x5C\\\x83\x5C\x95\x5C.TXT", true},  // ソ表
+        {[](const std::string&, const VersionedLines&) -> MessageContext {
+             throw std::bad_alloc();
+         },
+         "Failed write to history\nstd::bad_alloc"},
+        {[](const std::string&, const VersionedLines&) -> MessageContext {
+             throw platform::SystemError("ReadFile", "C:\\Q\\aliases.ini", 5, "Access denied.");
+         },
+         "Failed write to history\nC:\\Q\\aliases.ini\nAccess denied."},
     };
     for (const auto& c : cases) {
-        if (c.multiByte && !multiByte) continue;
+        for (const bool received : {true, false}) {
+            TChatMessage message{0, 1197036309, u"ICQ", u"12345", u"Bob", u"777", u"Me", u"hi", 0};
+            TPluginEvent event{received ? EVENT_MESSAGE_RECEIVED : EVENT_MESSAGE_SENT, &message, 0,
+                               0, 77};
+            RecordMessage(event, received, c.makeContext);
+            EXPECT_EQ(event.Result, received ? 77 : 0) << c.told;
+            const auto shown = host.TakeShown();
+            ASSERT_EQ(shown.size(), 1u) << c.told;
+            EXPECT_EQ(shown.front().text, c.told);
+            EXPECT_EQ(shown.front().caption, "Error - Quillet");
+        }
+    }
+}
+
+// Names land where their characters say. A name that ends in a blank, or is only blanks, makes a
+// folder Windows can open again; in code page 932 no byte of a character is taken for a "\\" or
+// a "|", and a folder of double-byte characters keeps the extension after it whole (under Wine
+// the environment's expansion reports its length in UTF-16 units). In UTF-8 (65001) a capital
+// may be shorter than its letter (ı, I), yet a rule replaces what it matched, and every
+// character, even a lone surrogate, has bytes of its own, so no "?" appears. Natively each row's
+// code page is chosen here; under Windows a row that needs its code page runs only under it (the
+// Japanese locale run for 932).
+TEST_F(MessageEventsTest, MultiByteAndBlankEndedNamesLandWhereTheyShould) {
+    const std::string nameTwice = "[Settings]\r\nPathFile1=%CONTACTNAME%\\%CONTACTNAME%\r\n";
+    const std::string nameAndUin = "[Settings]\r\nPathFile1=%CONTACTNAME%\\%UIN%\r\n";
+    const std::string folderOfTwo =  // ヂテ
+        "[Settings]\r\nPathFolder2=\x83\x61\x83\x65\r\nPathFile1=%CONTACTNAME%\\%UIN%\r\n";
+    const struct {
+        unsigned codePage;
+        bool onlyThere;  // the row needs that code page
+        const std::string& settings;
+        const char* aliases;  // nullptr: no file
+        const char16_t* name;
+        const char* file;  // below the plug-in's folder
+    } cases[] = {
+        {932, false, nameTwice, nullptr, u"Bob ", "HISTORY\\Bob\\Bob .TXT"},
+        {932, false, nameTwice, nullptr, u"  ", "HISTORY\\_\\  .TXT"},
+        {932, true, nameTwice, nullptr, u"\u30DD\u30F3",  // ポン
+         "HISTORY\\\x83\x7C\x83\x93\\\x83\x7C\x83\x93.TXT"},
+        {932, true, nameTwice, nullptr, u"\u30BD\u8868",  // ソ表
+         "HISTORY\\\x83\x5C\x95\x5C\\\x83\x5C\x95\x5C.TXT"},
+        {932, true, folderOfTwo, nullptr, u"\u8868\u793A",  // 表示
+         "\x83\x61\x83\x65\\\x95\x5C\x8E\xA6\\12345.TXT"},
+        {65001, true, nameAndUin, "12345==Bob\r\n", u"Y\u0131lmaz",  // Yılmaz
+         "HISTORY\\Y\xC4\xB1lmaz\\Bob.TXT"},
+        {65001, true, nameAndUin, nullptr, u"\u0416\U0001F600\xD800",  // Ж😀 and a lone surrogate
+         "HISTORY\\\xD0\x96\xF0\x9F\x98\x80\xEF\xBF\xBD\\12345.TXT"},
+    };
+    for (const auto& c : cases) {
+        const ScopedEnv codePage("QUILLET_ACP", std::to_string(c.codePage));
+        if (c.onlyThere && platform::AnsiCodePage() != c.codePage) continue;
+        test::WriteBytes(folder.native("Quillet.ini"), c.settings);
+        fs::remove(folder.native("aliases.ini"));
+        if (c.aliases) test::WriteBytes(folder.native("aliases.ini"), c.aliases);
         EXPECT_EQ(Send(EVENT_MESSAGE_RECEIVED, u"12345", c.name, u"777"), 1) << c.file;
-        EXPECT_TRUE(platform::ReadWholeFile(folder.path(std::string("HISTORY\\") + c.file)))
-            << c.file;
+        const auto history = platform::ReadWholeFile(folder.path(c.file));
+        ASSERT_TRUE(history) << c.file;
+        EXPECT_EQ(history->find('?'), std::string::npos) << *history;
     }
     EXPECT_TRUE(host.TakeShown().empty());
 }
@@ -350,7 +402,7 @@ TEST_F(MessageEventsTest, OptionsEventWhileTheOptionsAreOpenShowsNothingMoreAndR
     TPluginEvent options{EVENT_SHOW_OPTIONS, nullptr, 0, 0, 0};
     host.Handle(&options);
     EXPECT_EQ(host.TakeShown().size(), 1u);
-    EXPECT_EQ(ExcludeList, std::vector<std::string>{"Eve"});
+    EXPECT_EQ(ExcludeList.lines(), std::vector<std::string>{"Eve"});
 }
 #endif
 

@@ -5,10 +5,13 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
+#include "platform/ansi_call_text.h"
 #include "platform/host.h"
 #include "platform/platform.h"
 #include "test_support.h"
@@ -45,6 +48,58 @@ TEST(PlatformEnvironment, ExpandsDefinedReferencesOnly) {
     };
     for (const auto& [text, expanded] : cases) {
         EXPECT_EQ(platform::ExpandEnvironment(text), expanded) << text;
+    }
+}
+
+// An ANSI call's text is what precedes the NUL it wrote, whatever length it reported: under Wine
+// with a double-byte code page the reported length counts UTF-16 units, and a buffer of that size
+// takes part of the text without a NUL. Each call here converts its characters in whole, the
+// NUL only when it fits, as Wine's do.
+TEST(AnsiCallText, ABufferWithoutTheCallsNulWasTooSmall) {
+    enum class Reports { Utf16Units, Bytes, CapacityWhenCut, Failure };
+    const struct {
+        std::vector<std::string> characters;
+        Reports reports;
+        std::optional<std::string> text;
+    } cases[] = {
+        {{"\x83\x61", "\x83\x65", "\\", "1.TXT"}, Reports::Utf16Units, "\x83\x61\x83\x65\\1.TXT"},
+        {{"C:", "\\", "\x95\x5C", "\x8E\xA6"}, Reports::Utf16Units, "C:\\\x95\x5C\x8E\xA6"},
+        {{"C:", "\\", "\x95\x5C", "\x8E\xA6"}, Reports::Bytes, "C:\\\x95\x5C\x8E\xA6"},
+        {{std::string(300, 'a')}, Reports::CapacityWhenCut, std::string(300, 'a')},
+        {{}, Reports::Bytes, ""},
+        {{"C:"}, Reports::Failure, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        std::string whole;
+        std::size_t units = 0;
+        for (const std::string& character : c.characters) {
+            whole += character;
+            units += character.size() == 2 && static_cast<unsigned char>(character[0]) >= 0x80
+                         ? 1
+                         : character.size();
+        }
+        const auto call = [&](char* buffer, std::size_t capacity) -> std::size_t {
+            std::size_t written = 0;
+            for (const std::string& character : c.characters) {
+                if (written + character.size() > capacity) break;
+                whole.copy(buffer + written, character.size(), written);
+                written += character.size();
+            }
+            if (written == whole.size() && written < capacity) buffer[written] = '\0';
+            switch (c.reports) {
+                case Reports::Utf16Units:
+                    return units + 1;
+                case Reports::Bytes:
+                    return whole.size() + 1;
+                case Reports::CapacityWhenCut:
+                    return std::min(whole.size() + 1, capacity);
+                case Reports::Failure:
+                    return 0;
+            }
+            return 0;
+        };
+        // The first buffer is the size the call asks for, as the platform layer makes it.
+        EXPECT_EQ(platform::TextOfAnsiCall(call(nullptr, 0), call), c.text) << whole;
     }
 }
 

@@ -104,7 +104,7 @@ protected:
 
 TEST_F(ExclusionTest, EntriesAreWholeLinesTakenAsWritten) {
     LoadExcludes("123456\r\n john\r\n\r\n;not a comment\rlast");
-    EXPECT_EQ(ExcludeList,
+    EXPECT_EQ(ExcludeList.lines(),
               (std::vector<std::string>{"123456", " john", "", ";not a comment", "last"}));
 }
 
@@ -129,7 +129,7 @@ TEST_F(ExclusionTest, MatchesWholeTextsIgnoringCase) {
     };
     for (const Case& c : cases) {
         LoadExcludes(c.entries);
-        EXPECT_EQ(IsExcluded(ExclusionIndex(ExcludeList), c.uin, c.name), c.excluded)
+        EXPECT_EQ(IsExcluded(ExclusionIndex(ExcludeList.lines()), c.uin, c.name), c.excluded)
             << c.entries << " / " << c.uin;
     }
 }

@@ -565,7 +565,8 @@ public:
                     platform::RowPainter& painter) override {
         ++drawCalls;
         painter.FillRect(rect, selected ? kSelectedRow : (index % 2 ? kOddRow : kEvenRow));
-        painter.DrawText(28, rect.top + 3, dialog->Items("lbRows").at(index), Color{0, 0, 0});
+        painter.DrawText(28, rect.top + 3, platform::AnsiToWide(dialog->Items("lbRows").at(index)),
+                         Color{0, 0, 0});
         painter.DrawIconFile(iconFile, rect.left + 4, rect.top + 3);
     }
 };
@@ -1565,7 +1566,9 @@ TEST_F(PluginOptionsTest, ConversionFromTheDialogKeepsMessagesThatArriveMeanwhil
     std::string old;
     for (int i = 0; i < 40000; ++i) {  // 4 MB: several pieces, so several rounds of messages
         old += EntryBytes(EntryDirection::Received, "Bob", "10:00:00 01/02/2008",
-                          "Gr\xFC\xDF" "e " + std::to_string(i));
+                          "Gr\xFC\xDF"
+                          "e " +
+                              std::to_string(i));
     }
     WriteFile("HISTORY\\ICQ\\777\\12345.TXT", old);
     constexpr int kMessages = 5;
@@ -1607,7 +1610,9 @@ TEST_F(PluginOptionsTest, ConversionFromTheDialogKeepsMessagesThatArriveMeanwhil
     const std::string after =
         quillet::test::ReadBytes(folder_.native("HISTORY\\ICQ\\777\\12345.TXT")).value_or("");
     ASSERT_EQ(after.substr(0, 3), "\xEF\xBB\xBF");
-    std::size_t at = after.find("Gr\xC3\xBC\xC3\x9F" "e 39999\r\n");
+    std::size_t at = after.find(
+        "Gr\xC3\xBC\xC3\x9F"
+        "e 39999\r\n");
     ASSERT_NE(at, std::string::npos) << "the old entries, converted";
     for (int i = 0; i < kMessages; ++i) {
         at = after.find("meanwhile " + std::to_string(i) + "\r\n", at);
