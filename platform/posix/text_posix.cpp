@@ -6,6 +6,7 @@
 #include "platform/posix/code_page.h"
 #include "platform/posix/letter_case.h"
 #include "platform/posix/unicode.h"
+#include "platform/utf8_upper_case.h"
 
 namespace platform {
 
@@ -131,24 +132,8 @@ std::uint32_t UserLocale() {
 std::string UpperCase(std::string_view text) {
     const LeadBytes& lead = AnsiLeadBytes();
     if (!lead.utf8) return CodePage::Active().UpperCase(text);
-    // As Windows maps letters: a character at a time, through UTF-16, so a capital may take
-    // another number of bytes (ı, I); bytes that are no character stay.
-    std::string upper;
-    upper.reserve(text.size());
-    for (std::size_t position = 0; position < text.size();) {
-        const std::string_view character =
-            text.substr(position, CharacterLength(text, position, lead));
-        position += character.size();
-        const auto byte = static_cast<unsigned char>(character.front());
-        if (byte < 0x80) {
-            upper += static_cast<char>(byte >= 'a' && byte <= 'z' ? byte - 'a' + 'A' : byte);
-        } else if (posix::IsValidUtf8(character)) {
-            upper += posix::Utf16ToUtf8(UpperCaseWide(posix::Utf8ToUtf16(character)));
-        } else {
-            upper += character;
-        }
-    }
-    return upper;
+    return UpperCaseUtf8(text, lead,
+                         [](std::u16string_view character) { return UpperCaseWide(character); });
 }
 
 }  // namespace platform

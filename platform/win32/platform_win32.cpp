@@ -12,6 +12,7 @@
 
 #include "platform/ansi_call_text.h"
 #include "platform/platform.h"
+#include "platform/utf8_upper_case.h"
 
 namespace platform {
 
@@ -202,35 +203,18 @@ std::uint32_t UserLocale() {
 }
 
 namespace {
-// UTF-8 upper-cased a character at a time through UTF-16. CharUpperBuffA would convert the
-// capitals back into the bytes the text had, so one of another length (ı is two bytes, I one)
-// would be cut or leave a byte of the old text behind. Bytes that are no character stay.
-std::string UpperCaseUtf8(std::string_view text, const LeadBytes& lead) {
-    std::string upper;
-    upper.reserve(text.size());
-    for (std::size_t position = 0; position < text.size();) {
-        const std::string_view character =
-            text.substr(position, CharacterLength(text, position, lead));
-        position += character.size();
-        const auto byte = static_cast<unsigned char>(character.front());
-        if (byte < 0x80) {
-            upper += static_cast<char>(byte >= 'a' && byte <= 'z' ? byte - 'a' + 'A' : byte);
-        } else if (ValidInCodePage(CP_UTF8, character)) {
-            std::u16string wide = CodePageToWide(CP_UTF8, character);
-            CharUpperBuffW(reinterpret_cast<wchar_t*>(wide.data()),
-                           static_cast<DWORD>(wide.size()));
-            upper += WideToUtf8(wide);
-        } else {
-            upper += character;
-        }
-    }
+// The user's locale's capitals of one character (CharUpperBuffW), as CharUpperBuffA would give
+// them but for the bytes they take in UTF-8.
+std::u16string UpperCaseCharacter(std::u16string_view character) {
+    std::u16string upper(character);
+    CharUpperBuffW(reinterpret_cast<wchar_t*>(upper.data()), static_cast<DWORD>(upper.size()));
     return upper;
 }
 }  // namespace
 
 std::string UpperCase(std::string_view text) {
     const LeadBytes& lead = AnsiLeadBytes();
-    if (lead.utf8) return UpperCaseUtf8(text, lead);
+    if (lead.utf8) return UpperCaseUtf8(text, lead, UpperCaseCharacter);
     std::string upper(text);
     if (!upper.empty()) CharUpperBuffA(upper.data(), static_cast<DWORD>(ApiLength(upper.size())));
     return upper;
