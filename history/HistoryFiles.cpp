@@ -4,7 +4,6 @@
 #include <array>
 #include <cctype>
 #include <optional>
-#include <regex>
 
 #include "config/StringOps.h"
 #include "config/un_GetDirs.h"
@@ -66,57 +65,103 @@ void CollectFiles(const std::string& folder, const std::string& extension,
     }
 }
 
-// The file paths below the root that a template with date macros makes: each date macro
-// captures its digits, every other macro any text.
-struct DatedPaths {
-    std::regex pattern;
-    std::vector<int> dateParts;  // for each capture: 0 year, 1 month, 2 day
+// The file paths below the root that a template with date macros makes, as pieces: text as
+// written (letter case ignored), a date macro's digits, or any text (another macro).
+struct TemplatePiece {
+    enum class Kind { Text, Digits, AnyText } kind = Kind::Text;
+    std::string text;  // Text
+    int datePart = 0;  // Digits: 0 year (four or more), 1 month, 2 day (two each)
 };
 
-std::optional<DatedPaths> DatedPathPattern(const std::string& fileTemplate) {
+// The pieces of `fileTemplate`; none when it holds no date macro.
+std::vector<TemplatePiece> DatedPathPieces(const std::string& fileTemplate) {
     constexpr std::array<std::string_view, 3> kDateMacros = {"%YEAR%", "%MONTH%", "%DAY%"};
-    constexpr std::array<std::string_view, 3> kDigits = {"(\\d{4,})", "(\\d{2})", "(\\d{2})"};
-    std::string pattern;
-    std::vector<int> parts;
+    std::vector<TemplatePiece> pieces;
+    bool dated = false;
     for (std::size_t at = 0; at < fileTemplate.size();) {
         const auto named = [&](std::string_view name) {
             return fileTemplate.compare(at, name.size(), name) == 0;
         };
         const auto macro = std::find_if(MessageMacroNames.begin(), MessageMacroNames.end(), named);
         if (macro == MessageMacroNames.end()) {
-            const auto c = static_cast<unsigned char>(fileTemplate[at++]);
-            if (c < 0x80 && !std::isalnum(c)) pattern += '\\';  // ASCII punctuation as itself
-            pattern += static_cast<char>(c);
+            if (pieces.empty() || pieces.back().kind != TemplatePiece::Kind::Text)
+                pieces.emplace_back();
+            pieces.back().text += fileTemplate[at++];
             continue;
         }
         const auto date = std::find(kDateMacros.begin(), kDateMacros.end(), *macro);
-        if (date == kDateMacros.end()) {
-            pattern += "(?:.*)";
-        } else {
-            parts.push_back(static_cast<int>(date - kDateMacros.begin()));
-            pattern += kDigits[static_cast<std::size_t>(parts.back())];
-        }
+        dated = dated || date != kDateMacros.end();
+        pieces.push_back(date == kDateMacros.end()
+                             ? TemplatePiece{TemplatePiece::Kind::AnyText, {}, 0}
+                             : TemplatePiece{TemplatePiece::Kind::Digits,
+                                             {},
+                                             static_cast<int>(date - kDateMacros.begin())});
         at += macro->size();
     }
-    if (parts.empty()) return std::nullopt;
-    return DatedPaths{std::regex(pattern + "\\.[^.\\\\]*", std::regex::icase), parts};
+    if (!dated) pieces.clear();
+    return pieces;
+}
+
+bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    const auto lower = [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+// Matches `path` from `at` against the pieces from `piece` on, trying the shortest text for each
+// other macro first; the date parts found go into `found` as (position, length, part).
+bool MatchPieces(std::string_view path, std::size_t at, const std::vector<TemplatePiece>& pieces,
+                 std::size_t piece, std::vector<std::array<std::size_t, 3>>& found) {
+    if (piece == pieces.size()) return at == path.size();
+    const TemplatePiece& next = pieces[piece];
+    switch (next.kind) {
+        case TemplatePiece::Kind::Text:
+            return SameIgnoringAsciiCase(path.substr(at, next.text.size()), next.text) &&
+                   MatchPieces(path, at + next.text.size(), pieces, piece + 1, found);
+        case TemplatePiece::Kind::AnyText:
+            for (std::size_t end = at; end <= path.size(); ++end) {
+                if (MatchPieces(path, end, pieces, piece + 1, found)) return true;
+            }
+            return false;
+        case TemplatePiece::Kind::Digits: {
+            std::size_t digits = 0;
+            while (at + digits < path.size() &&
+                   std::isdigit(static_cast<unsigned char>(path[at + digits])))
+                ++digits;
+            const std::size_t fewest = next.datePart == 0 ? 4 : 2;
+            const std::size_t most = next.datePart == 0 ? digits : std::min<std::size_t>(digits, 2);
+            for (std::size_t length = most; length >= fewest && length > 0; --length) {
+                found.push_back({at, length, static_cast<std::size_t>(next.datePart)});
+                if (MatchPieces(path, at + length, pieces, piece + 1, found)) return true;
+                found.pop_back();
+            }
+            return false;
+        }
+    }
+    return false;
 }
 
 // A file's place among a contact's dated files: its path with the dates taken out, and the
-// dates as year, month, day. Nullopt when the pattern does not match (an alias rule rewrote
-// the path).
-std::optional<std::pair<std::string, std::string>> DatedKey(const std::string& below,
-                                                            const DatedPaths& dated) {
-    std::smatch match;
-    if (!std::regex_match(below, match, dated.pattern)) return std::nullopt;
+// dates as year, month, day. Nullopt when the path does not follow the template (an alias rule
+// rewrote it).
+std::optional<std::pair<std::string, std::string>> DatedKey(
+    const std::string& below, const std::vector<TemplatePiece>& pieces) {
+    const std::size_t level = below.rfind('\\');
+    const std::size_t dot = below.rfind('.');
+    const std::string_view name = std::string_view(below).substr(
+        0, dot != std::string::npos && (level == std::string::npos || dot > level) ? dot
+                                                                                   : below.size());
+    std::vector<std::array<std::size_t, 3>> found;
+    if (!MatchPieces(name, 0, pieces, 0, found)) return std::nullopt;
     std::string undated;
     std::array<std::string, 3> date;
     std::size_t from = 0;
-    for (std::size_t group = 1; group < match.size(); ++group) {
-        const auto begin = static_cast<std::size_t>(match.position(static_cast<int>(group)));
-        undated += below.substr(from, begin - from) + '\x01';
-        date[static_cast<std::size_t>(dated.dateParts[group - 1])] = match.str(group);
-        from = begin + static_cast<std::size_t>(match.length(static_cast<int>(group)));
+    for (const auto& [position, length, part] : found) {
+        undated += std::string(name.substr(from, position - from)) + '\x01';
+        date[part] = std::string(name.substr(position, length));
+        from = position + length;
     }
     undated += below.substr(from);
     return std::pair{undated, date[0] + "-" + date[1] + "-" + date[2]};
@@ -126,8 +171,8 @@ std::optional<std::pair<std::string, std::string>> DatedKey(const std::string& b
 // writes the dates in; other files keep their place in path order.
 void SortDatedFiles(const std::string& root, const HistoryLocation& location,
                     std::vector<std::string>& paths) {
-    const std::optional<DatedPaths> dated = DatedPathPattern(location.fileTemplate);
-    if (!dated) return;
+    const std::vector<TemplatePiece> pieces = DatedPathPieces(location.fileTemplate);
+    if (pieces.empty()) return;
     struct Keyed {
         std::string undated;
         std::string date;
@@ -136,7 +181,7 @@ void SortDatedFiles(const std::string& root, const HistoryLocation& location,
     std::vector<Keyed> keyed;
     for (std::string& path : paths) {
         const std::string below = path.substr(std::min(root.size(), path.size()));
-        auto key = DatedKey(below, *dated);
+        auto key = DatedKey(below, pieces);
         if (!key) key.emplace(below, std::string());
         keyed.push_back({std::move(key->first), std::move(key->second), std::move(path)});
     }
