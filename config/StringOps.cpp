@@ -14,6 +14,15 @@ bool IsAscii(std::string_view text) {
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
+// Whether `c` is one of the few single-byte `chars`: a plain loop, where find_first_of would
+// search the set with a library call for every byte of the text.
+bool IsOneOf(char c, std::string_view chars) {
+    for (const char one : chars) {
+        if (c == one) return true;
+    }
+    return false;
+}
+
 // True when every byte of `text` is a character of its own.
 bool IsByteByByte(std::string_view text) {
     return !platform::AnsiLeadBytes().any || IsAscii(text);
@@ -138,28 +147,44 @@ std::string_view TrimControlAndBlank(std::string_view text) {
     return text.substr(begin, end - begin);
 }
 
-std::size_t NextCharPosition(std::string_view text, std::size_t position,
-                             const platform::LeadBytes& lead) {
-    return position + platform::CharacterLength(text, position, lead);
+std::uint32_t MacrosHeld(std::string_view text, std::span<const std::string_view> macros) {
+    // A macro has "%" only at its ends, so where one begins it ends at the next "%": each "%"
+    // with the text up to the next one is a candidate, compared whole (lengths first).
+    std::uint32_t held = 0;
+    for (std::size_t at = text.find('%'); at != npos;) {
+        const std::size_t next = text.find('%', at + 1);
+        if (next == npos) break;
+        const std::string_view candidate = text.substr(at, next - at + 1);
+        for (std::size_t i = 0; i < macros.size(); ++i) {
+            if (macros[i] == candidate) held |= std::uint32_t{1} << i;
+        }
+        at = next;
+    }
+    return held;
 }
 
 std::size_t FindCharOf(std::string_view text, std::string_view chars, std::size_t from) {
     const platform::LeadBytes& lead = platform::AnsiLeadBytes();
-    if (!lead.any) return text.find_first_of(chars, from);
+    if (!lead.any && chars.size() == 1) return text.find(chars.front(), from);
     for (std::size_t position = from; position < text.size();
-         position = NextCharPosition(text, position, lead)) {
-        if (chars.find(text[position]) != std::string_view::npos) return position;
+         position = lead.any ? NextCharPosition(text, position, lead) : position + 1) {
+        if (IsOneOf(text[position], chars)) return position;
     }
-    return std::string_view::npos;
+    return npos;
 }
 
 std::size_t FindLastCharOf(std::string_view text, std::string_view chars) {
     const platform::LeadBytes& lead = platform::AnsiLeadBytes();
-    if (!lead.any) return text.find_last_of(chars);
-    std::size_t last = std::string_view::npos;
+    if (!lead.any) {
+        for (std::size_t position = text.size(); position-- > 0;) {
+            if (IsOneOf(text[position], chars)) return position;
+        }
+        return npos;
+    }
+    std::size_t last = npos;
     for (std::size_t position = 0; position < text.size();
          position = NextCharPosition(text, position, lead)) {
-        if (chars.find(text[position]) != std::string_view::npos) last = position;
+        if (IsOneOf(text[position], chars)) last = position;
     }
     return last;
 }

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,9 +16,11 @@
 namespace quillet {
 
 // The position just after the character that begins at `position` (platform::CharacterLength).
-// Loops pass the code page's table, taken once.
-std::size_t NextCharPosition(std::string_view text, std::size_t position,
-                             const platform::LeadBytes& lead = platform::AnsiLeadBytes());
+// Loops pass the code page's table, taken once. Inline: every path is stepped through with it.
+inline std::size_t NextCharPosition(std::string_view text, std::size_t position,
+                                    const platform::LeadBytes& lead = platform::AnsiLeadBytes()) {
+    return position + platform::CharacterLength(text, position, lead);
+}
 
 // The position of the first character at or after `from` that is one of `chars` (single-byte
 // characters), or npos.
@@ -24,6 +28,10 @@ std::size_t FindCharOf(std::string_view text, std::string_view chars, std::size_
 
 // The position of the last character that is one of `chars` (single-byte characters), or npos.
 std::size_t FindLastCharOf(std::string_view text, std::string_view chars);
+
+// Bit i set when `text` holds macros[i] exactly, as text.find(macros[i]) would tell, found in one
+// pass over the text's "%" signs. At most 32 macros, each "%" + a name without "%" + "%".
+std::uint32_t MacrosHeld(std::string_view text, std::span<const std::string_view> macros);
 
 // `text` with every occurrence of `search` (matched exactly, letter case counting) replaced by
 // `replacement`, found left to right without overlap and only where it begins and ends between

@@ -1,6 +1,7 @@
 #include "config/un_GetDirs.h"
 
-#include <functional>
+#include <array>
+#include <string_view>
 
 #include "config/PluginGlobals.h"
 #include "config/StringOps.h"
@@ -34,10 +35,47 @@ std::string UpperCaseAsciiLetters(std::string text) {
     return text;
 }
 
-struct FolderMacro {
-    const char* macro;
-    std::function<std::string()> value;  // asked only when the macro occurs
-};
+// The folder macros, replaced in this order.
+constexpr std::array<std::string_view, 11> kFolderMacros = {"%CUSTOM%",
+                                                            "%DAX PATH%",
+                                                            "%QUILLET PATH%",
+                                                            "%WINDOWS%",
+                                                            "%DESKTOP%",
+                                                            "%PROGRAM FILES%",
+                                                            "%DOCS%",
+                                                            "%COMMON DESKTOP%",
+                                                            "%APPLICATION DATA%",
+                                                            "%LOCAL APPLICATION DATA%",
+                                                            "%PROFILE%"};
+
+// The folder of kFolderMacros[index], worked out only for a macro the text holds.
+std::string FolderMacroValue(std::size_t index, const std::string& customFolder,
+                             const std::string& pluginPath) {
+    switch (index) {
+        case 0:
+            return customFolder;
+        case 1:
+            return FolderOf(platform::HostProgramPath());
+        case 2:
+            return FolderOf(pluginPath);
+        case 3:
+            return GetWindowsDir();
+        case 4:
+            return SpecialFolderOrEmpty(CSIDL_DESKTOP);
+        case 5:
+            return SpecialFolderOrEmpty(CSIDL_PROGRAM_FILES);
+        case 6:
+            return SpecialFolderOrEmpty(CSIDL_PERSONAL);
+        case 7:
+            return SpecialFolderOrEmpty(CSIDL_COMMON_DESKTOPDIRECTORY);
+        case 8:
+            return SpecialFolderOrEmpty(CSIDL_APPDATA);
+        case 9:
+            return SpecialFolderOrEmpty(CSIDL_LOCAL_APPDATA);
+        default:
+            return SpecialFolderOrEmpty(CSIDL_PROFILE);
+    }
+}
 }  // namespace
 
 std::string ExpandEnvVars(const std::string& text) {
@@ -61,22 +99,14 @@ std::string ExpandFolderMacros(const std::string& pathTemplate) {
 std::string ExpandFolderMacros(const std::string& pathTemplate, const std::string& customFolder,
                                const std::string& pluginPath) {
     std::string text = ExpandEnvVars(UpperCaseAsciiLetters(pathTemplate));
-    const FolderMacro macros[] = {
-        {"%CUSTOM%", [&] { return customFolder; }},
-        {"%DAX PATH%", [] { return FolderOf(platform::HostProgramPath()); }},
-        {"%QUILLET PATH%", [&] { return FolderOf(pluginPath); }},
-        {"%WINDOWS%", [] { return GetWindowsDir(); }},
-        {"%DESKTOP%", [] { return SpecialFolderOrEmpty(CSIDL_DESKTOP); }},
-        {"%PROGRAM FILES%", [] { return SpecialFolderOrEmpty(CSIDL_PROGRAM_FILES); }},
-        {"%DOCS%", [] { return SpecialFolderOrEmpty(CSIDL_PERSONAL); }},
-        {"%COMMON DESKTOP%", [] { return SpecialFolderOrEmpty(CSIDL_COMMON_DESKTOPDIRECTORY); }},
-        {"%APPLICATION DATA%", [] { return SpecialFolderOrEmpty(CSIDL_APPDATA); }},
-        {"%LOCAL APPLICATION DATA%", [] { return SpecialFolderOrEmpty(CSIDL_LOCAL_APPDATA); }},
-        {"%PROFILE%", [] { return SpecialFolderOrEmpty(CSIDL_PROFILE); }},
-    };
-    for (const FolderMacro& entry : macros) {
-        if (text.find(entry.macro) == std::string::npos) continue;
-        text = ReplaceAllIgnoreCase(text, entry.macro, entry.value());
+    // A folder may hold a later macro's text, which is then replaced too: the text is looked at
+    // again after each replacement.
+    std::uint32_t held = MacrosHeld(text, kFolderMacros);
+    for (std::size_t i = 0; i < kFolderMacros.size(); ++i) {
+        if ((held >> i & 1) == 0) continue;
+        text = ReplaceAllIgnoreCase(text, kFolderMacros[i],
+                                    FolderMacroValue(i, customFolder, pluginPath));
+        held = MacrosHeld(text, kFolderMacros);
     }
     return text;
 }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <vector>
 
 #include "config/StringOps.h"
 #include "platform/platform.h"
@@ -30,29 +29,29 @@ bool IsDeviceName(std::string_view name) {
     static constexpr std::array<std::string_view, 22> kDevices = {
         "CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7",
         "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
+    // Three letters, or four with a digit, which may take two bytes.
+    if (name.size() < 3 || name.size() > 5) return false;
     return IsSuperscriptPort(name) ||
            std::any_of(kDevices.begin(), kDevices.end(), [name](std::string_view device) {
                return EqualIgnoringAsciiCase(name, device);
            });
 }
 
-// One file or folder name with the device rule applied. Windows ignores blanks at the end of
-// the name part too ("CON .TXT" is the device), so they don't hide it.
-std::string ProtectSegment(std::string_view segment) {
+// Appends one file or folder name with the device rule applied. Windows ignores blanks at the
+// end of the name part too ("CON .TXT" is the device), so they don't hide it.
+void AppendProtected(std::string& out, std::string_view segment) {
     std::size_t nameEnd = std::min(segment.find('.'), segment.size());
     while (nameEnd > 0 && segment[nameEnd - 1] == ' ') --nameEnd;
-    if (!IsDeviceName(segment.substr(0, nameEnd))) return std::string(segment);
-    std::string result(segment.substr(0, nameEnd));
-    result += '_';
-    result.append(segment.substr(nameEnd));
-    return result;
+    out += segment.substr(0, nameEnd);
+    if (IsDeviceName(segment.substr(0, nameEnd))) out += '_';
+    out += segment.substr(nameEnd);
 }
 
 bool IsDrive(std::string_view segment) {
     return segment.size() == 2 && segment[1] == ':';
 }
 
-// Applies `rule` to every "\"-separated piece of `text`, keeping the separators.
+// Appends what `rule` makes of every "\\"-separated piece of `text`, keeping the separators.
 template <typename Rule>
 std::string ForEachPiece(std::string_view text, Rule rule) {
     std::string result;
@@ -62,7 +61,7 @@ std::string ForEachPiece(std::string_view text, Rule rule) {
         const std::size_t end = FindCharOf(text, "\\", start);
         const std::string_view piece = text.substr(
             start, end == std::string_view::npos ? std::string_view::npos : end - start);
-        result += rule(piece, start == 0);
+        rule(result, piece, start == 0);
         if (end == std::string_view::npos) break;
         result += '\\';
         start = end + 1;
@@ -72,10 +71,11 @@ std::string ForEachPiece(std::string_view text, Rule rule) {
 }  // namespace
 
 std::string NeutralizeDotSegments(std::string_view value) {
-    return ForEachPiece(value, [](std::string_view piece, bool) {
-        std::string safe(piece);
-        if (IsDotsAndBlanks(piece)) std::replace(safe.begin(), safe.end(), '.', '_');
-        return safe;
+    if (value.find('.') == std::string_view::npos) return std::string(value);
+    return ForEachPiece(value, [](std::string& out, std::string_view piece, bool) {
+        const std::size_t at = out.size();
+        out += piece;
+        if (IsDotsAndBlanks(piece)) std::replace(out.begin() + at, out.end(), '.', '_');
     });
 }
 
@@ -87,35 +87,37 @@ std::string ReplaceControlCharacters(std::string_view value) {
 }
 
 std::string TrimFolderLevels(std::string_view path) {
-    std::vector<std::string_view> levels;
-    for (std::size_t start = 0;;) {
-        const std::size_t end = FindCharOf(path, "\\", start);
-        levels.push_back(path.substr(start, end == std::string_view::npos ? end : end - start));
-        if (end == std::string_view::npos) break;
-        start = end + 1;
-    }
-    const bool network = path.rfind("\\\\", 0) == 0;
-    const std::size_t firstTrimmed = network ? 4 : (!levels.empty() && IsDrive(levels[0]) ? 1 : 0);
+    const bool network = path.starts_with("\\\\");
+    std::size_t firstTrimmed = network ? 4 : 0;
     std::string result;
     result.reserve(path.size() + 2);
-    for (std::size_t i = 0; i < levels.size(); ++i) {
-        if (i > 0) result += '\\';
-        std::string_view level = levels[i];
-        const bool kept = i < firstTrimmed || i + 1 == levels.size() || level.empty() ||
-                          level == "." || level == "..";
+    for (std::size_t start = 0, index = 0;; ++index) {
+        const std::size_t end = FindCharOf(path, "\\", start);
+        const bool last = end == std::string_view::npos;
+        std::string_view level = path.substr(start, last ? end : end - start);
+        if (index == 0 && !network && IsDrive(level)) firstTrimmed = 1;
+        const bool kept =
+            index < firstTrimmed || last || level.empty() || level == "." || level == "..";
         if (!kept) {
             // Blanks and dots are single bytes that never end a double-byte character.
             level = level.substr(0, level.find_last_not_of(". ") + 1);
             if (level.empty()) level = "_";
         }
         result += level;
+        if (last) break;
+        result += '\\';
+        start = end + 1;
     }
     return result;
 }
 
 std::string ProtectDeviceNames(std::string_view path) {
-    return ForEachPiece(path, [](std::string_view piece, bool first) {
-        return first && IsDrive(piece) ? std::string(piece) : ProtectSegment(piece);
+    return ForEachPiece(path, [](std::string& out, std::string_view piece, bool first) {
+        if (first && IsDrive(piece)) {
+            out += piece;
+        } else {
+            AppendProtected(out, piece);
+        }
     });
 }
 

@@ -175,10 +175,10 @@ std::string JoinedPathTemplate(const SettingsValues& settings) {
 
 std::string ExpandContactMacros(const std::string& pathTemplate, const THistoryRec& rec) {
     std::string result = pathTemplate;
+    const std::uint32_t named = MacrosHeld(pathTemplate, MessageMacroNames);
     for (std::size_t i = 0; i < MessageMacroNames.size(); ++i) {
-        const std::string_view macro = MessageMacroNames[i];
-        if (pathTemplate.find(macro) == std::string::npos) continue;
-        result = ReplaceAllExact(result, macro, MessageMacroValue(i, rec));
+        if ((named >> i & 1) == 0) continue;
+        result = ReplaceAllExact(result, MessageMacroNames[i], MessageMacroValue(i, rec));
     }
     return result;
 }

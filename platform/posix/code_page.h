@@ -51,6 +51,10 @@ public:
     // Use Active(); this builds the tables of one code page whose iconv name is `charset`.
     CodePage(unsigned number, std::string charset);
 
+    // True when the text is ASCII only and this code page keeps ASCII as it is: the same bytes
+    // then in this code page, in UTF-8 and, widened, in UTF-16.
+    bool IsPlainAscii(std::string_view bytes) const;
+
 private:
     // The code page of that number; null when iconv does not know it.
     static std::unique_ptr<const CodePage> Load(unsigned number);
@@ -58,8 +62,6 @@ private:
     static const CodePage* LoadActive();
     void BuildTables();
     std::string EncodeMultiByte(std::u16string_view text) const;
-    // True when the text is ASCII only and this code page keeps ASCII as it is.
-    bool IsPlainAscii(std::string_view bytes) const;
     bool IsPlainAscii(std::u16string_view text) const;
 
     unsigned number_;

@@ -15,6 +15,7 @@
 #include <optional>
 
 #include "platform/platform.h"
+#include "platform/posix/code_page.h"
 #include "platform/posix/paths.h"
 #include "platform/posix/unicode.h"
 
@@ -118,6 +119,21 @@ std::optional<std::string> EnvironmentValue(const std::string& name) {
     return std::string(equalButForCase);
 }
 
+// The environment holds UTF-8; names and values are nearly always ASCII, the same bytes in every
+// code page that keeps ASCII as it is.
+std::string AnsiToUtf8(std::string_view ansi) {
+    if (posix::CodePage::Active().IsPlainAscii(ansi)) return std::string(ansi);
+    return Utf16ToUtf8(AnsiToWide(ansi));
+}
+
+void AppendUtf8AsAnsi(std::string& out, std::string_view utf8) {
+    if (posix::CodePage::Active().IsPlainAscii(utf8)) {
+        out += utf8;
+    } else {
+        out += WideToAnsi(Utf8ToUtf16(utf8));
+    }
+}
+
 std::string NonEmptyVariable(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr ? value : "";
@@ -218,6 +234,7 @@ std::string HostProgramPath() {
 
 std::string ExpandEnvironment(std::string_view text) {
     std::string expanded;
+    expanded.reserve(text.size());
     std::size_t position = 0;
     while (position < text.size()) {
         const std::size_t open = text.find('%', position);
@@ -225,10 +242,14 @@ std::string ExpandEnvironment(std::string_view text) {
         if (close == std::string_view::npos) break;
         expanded += text.substr(position, open - position);
         const std::string_view name = text.substr(open + 1, close - open - 1);
-        const auto value = EnvironmentValue(Utf16ToUtf8(AnsiToWide(name)));
+        const auto value = EnvironmentValue(AnsiToUtf8(name));
         // A reference to an undefined variable stays as written, both percent signs included,
         // and the search goes on after it.
-        expanded += value ? WideToAnsi(Utf8ToUtf16(*value)) : text.substr(open, close - open + 1);
+        if (value) {
+            AppendUtf8AsAnsi(expanded, *value);
+        } else {
+            expanded += text.substr(open, close - open + 1);
+        }
         position = close + 1;
     }
     expanded += text.substr(position);

@@ -9,24 +9,42 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/posix/code_page.h"
 #include "platform/posix/unicode.h"
 
 namespace platform::posix {
 
 namespace {
 
-bool IsSeparator(char16_t c) {
-    return c == u'\\' || c == u'/';
+// The path is stepped through in UTF-16, or as it is when it is ASCII alone (nearly always),
+// which every code page and UTF-8 keep byte for byte.
+template <typename Char>
+bool IsSeparator(Char c) {
+    return c == '\\' || c == '/';
 }
 
-bool IsAsciiLetter(char16_t c) {
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+template <typename Char>
+bool IsAsciiLetter(Char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+template <typename Char>
+bool IsDots(std::basic_string_view<Char> level, std::size_t count) {
+    return level.size() == count && level.find_first_not_of(Char('.')) == level.npos;
+}
+
+void AppendAsUtf8(std::string& out, std::string_view ascii) {
+    out += ascii;
+}
+void AppendAsUtf8(std::string& out, std::u16string_view text) {
+    AppendUtf16AsUtf8(out, text);
 }
 
 // The Linux folder that stands for a drive, without a final "/" ("" for the root itself);
 // nullopt when the drive is not mapped.
-std::optional<std::string> DriveFolder(char16_t letter) {
-    const char upper = static_cast<char>(letter >= u'a' ? letter - u'a' + u'A' : letter);
+template <typename Char>
+std::optional<std::string> DriveFolder(Char letter) {
+    const char upper = static_cast<char>(letter >= 'a' ? letter - 'a' + 'A' : letter);
     if (upper == 'Z') return std::string();
     const std::string variable = std::string("QUILLET_DRIVE_") + upper;
     const char* folder = std::getenv(variable.c_str());
@@ -39,13 +57,14 @@ std::optional<std::string> DriveFolder(char16_t letter) {
 
 // A level as Windows trims it: one final "." when more levels follow, every final "." and
 // blank when it is the last. "." and ".." stay as they are.
-std::u16string_view TrimLevel(std::u16string_view level, bool isLast) {
-    if (level == u"." || level == u"..") return level;
+template <typename Char>
+std::basic_string_view<Char> TrimLevel(std::basic_string_view<Char> level, bool isLast) {
+    if (IsDots(level, 1) || IsDots(level, 2)) return level;
     if (!isLast) {
-        if (!level.empty() && level.back() == u'.') level.remove_suffix(1);
+        if (!level.empty() && level.back() == '.') level.remove_suffix(1);
         return level;
     }
-    while (!level.empty() && (level.back() == u'.' || level.back() == u' ')) level.remove_suffix(1);
+    while (!level.empty() && (level.back() == '.' || level.back() == ' ')) level.remove_suffix(1);
     return level;
 }
 
@@ -55,6 +74,7 @@ class LevelPath {
 public:
     LevelPath(std::string root, std::size_t expectedLength) : path_(std::move(root)) {
         path_.reserve(path_.size() + expectedLength);
+        levelStarts_.reserve(kUsualLevels);
     }
 
     // Adds the levels of a Linux path, empty ones left out.
@@ -68,7 +88,8 @@ public:
     }
 
     // Adds the levels of `text`, a Windows path without its drive, trimmed as Windows trims them.
-    void AddWindows(std::u16string_view text) {
+    template <typename Char>
+    void AddWindows(std::basic_string_view<Char> text) {
         std::size_t start = 0;
         while (start < text.size()) {
             std::size_t end = start;
@@ -85,12 +106,15 @@ public:
     std::string& path() { return path_; }
 
 private:
-    void AddLevel(std::u16string_view level) {
-        if (level.empty() || level == u".") return;
-        if (level != u"..") {
+    static constexpr std::size_t kUsualLevels = 32;
+
+    template <typename Char>
+    void AddLevel(std::basic_string_view<Char> level) {
+        if (level.empty() || IsDots(level, 1)) return;
+        if (!IsDots(level, 2)) {
             levelStarts_.push_back(path_.size());
             path_ += '/';
-            return AppendUtf16AsUtf8(path_, level);
+            return AppendAsUtf8(path_, level);
         }
         if (levelStarts_.empty()) return;
         path_.resize(levelStarts_.back());
@@ -105,6 +129,30 @@ private:
     std::string path_;
     std::vector<std::size_t> levelStarts_;
 };
+
+// NativePath of the path's characters, ASCII bytes or UTF-16.
+template <typename Char>
+std::optional<std::string> NativePathOf(std::basic_string_view<Char> rest) {
+    if (rest.empty()) return std::nullopt;
+    const std::size_t length = rest.size();
+    std::optional<LevelPath> path;
+    if (rest.size() >= 2 && IsAsciiLetter(rest[0]) && rest[1] == ':') {
+        auto folder = DriveFolder(rest[0]);
+        if (!folder) return std::nullopt;
+        path.emplace(std::move(*folder), length);
+        rest.remove_prefix(2);
+    } else if (rest.size() >= 2 && IsSeparator(rest[0]) && IsSeparator(rest[1])) {
+        return std::nullopt;
+    } else {
+        path.emplace(std::string(), length);
+        if (!IsSeparator(rest[0])) path->AddNative(WorkingFolder());
+    }
+    path->AddWindows(rest);
+    std::string& native = path->path();
+    if (native.empty()) return std::string("/");
+    if (!rest.empty() && IsSeparator(rest.back()) && path->hasLevels()) native += '/';
+    return std::move(native);
+}
 
 }  // namespace
 
@@ -121,26 +169,10 @@ std::string WorkingFolder() {
 }
 
 std::optional<std::string> NativePath(const std::string& windowsPath) {
-    const std::u16string wide = AnsiToWide(std::string_view(windowsPath.c_str()));
-    if (wide.empty()) return std::nullopt;
-    std::u16string_view rest = wide;
-    std::optional<LevelPath> path;
-    if (rest.size() >= 2 && IsAsciiLetter(rest[0]) && rest[1] == u':') {
-        auto folder = DriveFolder(rest[0]);
-        if (!folder) return std::nullopt;
-        path.emplace(std::move(*folder), wide.size());
-        rest.remove_prefix(2);
-    } else if (rest.size() >= 2 && IsSeparator(rest[0]) && IsSeparator(rest[1])) {
-        return std::nullopt;
-    } else {
-        path.emplace(std::string(), wide.size());
-        if (!IsSeparator(rest[0])) path->AddNative(WorkingFolder());
-    }
-    path->AddWindows(rest);
-    std::string& native = path->path();
-    if (native.empty()) return std::string("/");
-    if (!rest.empty() && IsSeparator(rest.back()) && path->hasLevels()) native += '/';
-    return std::move(native);
+    const std::string_view path(windowsPath.c_str());
+    if (CodePage::Active().IsPlainAscii(path)) return NativePathOf(path);
+    const std::u16string wide = AnsiToWide(path);
+    return NativePathOf(std::u16string_view(wide));
 }
 
 std::u16string WindowsPathWide(const std::string& nativePath) {
