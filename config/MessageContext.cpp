@@ -57,6 +57,21 @@ std::shared_ptr<const ExclusionIndex> ExclusionsFor(const VersionedLines& list, 
     return lastExclusions;
 }
 
+// The names of the two files beside the library, worked out again only for another library.
+struct FilesBeside {
+    std::string pluginPath;
+    std::string settings;
+    std::string aliases;
+};
+
+const FilesBeside& FilesBesideLibrary(const std::string& pluginPath) {
+    static FilesBeside kept;
+    if (kept.settings.empty() || kept.pluginPath != pluginPath) {
+        kept = {pluginPath, IniFileNameFor(pluginPath), AliasesFileName(pluginPath)};
+    }
+    return kept;
+}
+
 // The library's path and what the system is set to now; the files' parts still to be filled.
 MessageContext ContextOfTheSystem(const std::string& pluginPath) {
     MessageContext context;
@@ -72,14 +87,14 @@ MessageContext ContextOfTheSystem(const std::string& pluginPath) {
 MessageContext BuildMessageContext(const std::string& pluginPath,
                                    const VersionedLines& excludeList) {
     MessageContext context = ContextOfTheSystem(pluginPath);
+    const FilesBeside& files = FilesBesideLibrary(pluginPath);
     context.settings = settingsMade.For(
-        settingsFile.Bytes(IniFileNameFor(pluginPath)), context.codePage, context.locale,
+        settingsFile.Bytes(files.settings), context.codePage, context.locale,
         [](const auto& bytes) { return SettingsValues::FromFileBytes(bytes.value_or("")); });
-    context.aliases =
-        rulesMade.For(aliasesFile.Bytes(AliasesFileName(pluginPath)), context.codePage,
-                      context.locale, [](const auto& bytes) {
-                          return std::make_shared<const AliasRules>(ParseAliasRules(bytes));
-                      });
+    context.aliases = rulesMade.For(
+        aliasesFile.Bytes(files.aliases), context.codePage, context.locale, [](const auto& bytes) {
+            return std::make_shared<const AliasRules>(ParseAliasRules(bytes));
+        });
     context.exclusions = ExclusionsFor(excludeList, context.codePage, context.locale);
     return context;
 }

@@ -1,6 +1,7 @@
 #include "config/u_SimpleAliases.h"
 
 #include <algorithm>
+#include <array>
 
 #include "config/PluginGlobals.h"
 #include "config/StringOps.h"
@@ -22,6 +23,40 @@ std::vector<std::string> ReadListFile(const std::string& fileName) {
 // The rules of "aliases.ini" beside `libraryPath`, also put into AliasFromList and AliasToList.
 AliasRules LoadRulesIntoLists(const std::string& libraryPath);
 
+// Which pairs of adjacent bytes a text holds, folded into 4 096 bits: a text that lacks the pair
+// a rule's left text begins with cannot hold that text. Two pairs may share a bit, so a pair that
+// is there only says the text may hold it. Searching a path of some 100 bytes for each of a
+// hundred rules would otherwise cost more than all the rest of a message.
+class BytePairs {
+public:
+    // A left text of one byte has no pair, and is always searched for.
+    static constexpr std::uint16_t kNoPair = 0xFFFF;
+
+    static std::uint16_t PairOf(std::string_view text) {
+        return text.size() < 2 ? kNoPair : Fold(text[0], text[1]);
+    }
+
+    explicit BytePairs(std::string_view text) {
+        for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+            const std::uint16_t pair = Fold(text[i], text[i + 1]);
+            bits_[pair / 64] |= std::uint64_t{1} << (pair % 64);
+        }
+    }
+
+    bool MayHold(std::uint16_t pair) const {
+        return pair == kNoPair || (bits_[pair / 64] >> (pair % 64) & 1) != 0;
+    }
+
+private:
+    static std::uint16_t Fold(char first, char second) {
+        const unsigned a = static_cast<unsigned char>(first);
+        const unsigned b = static_cast<unsigned char>(second);
+        return static_cast<std::uint16_t>((a << 4 ^ b) & 0xFFF);
+    }
+
+    std::array<std::uint64_t, 64> bits_{};
+};
+
 bool IsCommentOrEmpty(const std::string& line) {
     const std::string_view trimmed = TrimControlAndBlank(line);
     return trimmed.empty() || trimmed.front() == ';';
@@ -42,6 +77,7 @@ AliasRules ParseAliasRules(const std::optional<std::string>& fileBytes) {
             rules.to.push_back(line.substr(separator + 2));
         }
         rules.upperFrom.push_back(UpperCaseForSearch(rules.from.back()));
+        rules.leadingPair.push_back(BytePairs::PairOf(rules.upperFrom.back()));
     }
     return rules;
 }
@@ -58,7 +94,9 @@ std::string ApplyAliases(const AliasRules& rules, const std::string& text,
     // A rule whose left text does not occur leaves the text as it is; only a rule that matches
     // builds a new text, and only then does the upper-case form for the next rules change.
     std::string upperResult = UpperCaseForSearch(result);
+    BytePairs pairs(upperResult);
     for (std::size_t i = 0; i < rules.from.size(); ++i) {
+        if (!pairs.MayHold(rules.leadingPair[i])) continue;
         const std::string& upperFrom = rules.upperFrom[i];
         if (upperFrom.empty() || upperFrom.size() > upperResult.size()) continue;
         if (upperResult.find(upperFrom) == std::string::npos) continue;
@@ -66,6 +104,7 @@ std::string ApplyAliases(const AliasRules& rules, const std::string& text,
         if (replaced == result) continue;
         result = std::move(replaced);
         upperResult = UpperCaseForSearch(result);
+        pairs = BytePairs(upperResult);
         changedBy.push_back(i);
     }
     return result;

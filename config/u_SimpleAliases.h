@@ -13,11 +13,13 @@ namespace quillet {
 
 // The rules of one "aliases.ini": rule i replaces from[i] by to[i]. upperFrom[i] is from[i]
 // upper-cased under the code page and locale the rules were parsed in, so that a text is
-// searched for each rule without upper-casing the rule again.
+// searched for each rule without upper-casing the rule again; leadingPair[i] names its first two
+// bytes, so that most rules are passed over without a search of the text at all.
 struct AliasRules {
     std::vector<std::string> from;
     std::vector<std::string> to;
     std::vector<std::string> upperFrom;
+    std::vector<std::uint16_t> leadingPair;
 };
 
 // The rules of a file that holds `fileBytes`; none for a missing file (nullopt).

@@ -204,7 +204,11 @@ HistoryPathSteps ComposeHistoryPath(const MessageContext& context, const THistor
         ExpandFolderMacros(steps.joined, settings[Setting::PathFolderCustom], context.pluginPath),
         rec);
     steps.firstPass = ApplyAliases(*context.aliases, steps.expanded, steps.firstPassRules);
-    steps.secondPass = ApplyAliases(*context.aliases, steps.firstPass, steps.secondPassRules);
+    // The rules are applied twice, so that a rule can rewrite what an earlier one wrote; a first
+    // pass that changed nothing leaves nothing new for a second one.
+    steps.secondPass = steps.firstPassRules.empty()
+                           ? steps.firstPass
+                           : ApplyAliases(*context.aliases, steps.firstPass, steps.secondPassRules);
     steps.cleaned = CleanFileName(steps.secondPass);
     steps.trimmed = TrimFolderLevels(steps.cleaned);
     steps.path = ProtectDeviceNames(steps.trimmed);
