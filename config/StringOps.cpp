@@ -1,6 +1,8 @@
 #include "config/StringOps.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 
 #include "platform/platform.h"
 
@@ -76,7 +78,8 @@ std::string ReplaceFound(std::string_view text, std::string_view haystack,
         return textAt.empty() ? position : textAt[position];
     };
     std::string result;
-    result.reserve(text.size());
+    // Room for one occurrence replaced, the usual case, without growing again.
+    result.reserve(text.size() + replacement.size());
     std::size_t from = 0;
     std::size_t at = haystack.find(search);
     while (at != npos) {
@@ -148,15 +151,24 @@ std::string_view TrimControlAndBlank(std::string_view text) {
 }
 
 std::uint32_t MacrosHeld(std::string_view text, std::span<const std::string_view> macros) {
+    // The macros by length, so that each candidate is compared only with those as long as it.
+    constexpr std::size_t kLongest = 32;
+    std::array<std::uint32_t, kLongest + 1> byLength{};
+    for (std::size_t i = 0; i < macros.size(); ++i) {
+        if (macros[i].size() <= kLongest) byLength[macros[i].size()] |= std::uint32_t{1} << i;
+    }
     // A macro has "%" only at its ends, so where one begins it ends at the next "%": each "%"
-    // with the text up to the next one is a candidate, compared whole (lengths first).
+    // with the text up to the next one is a candidate.
     std::uint32_t held = 0;
     for (std::size_t at = text.find('%'); at != npos;) {
         const std::size_t next = text.find('%', at + 1);
         if (next == npos) break;
         const std::string_view candidate = text.substr(at, next - at + 1);
-        for (std::size_t i = 0; i < macros.size(); ++i) {
-            if (macros[i] == candidate) held |= std::uint32_t{1} << i;
+        if (candidate.size() <= kLongest) {
+            for (std::uint32_t same = byLength[candidate.size()]; same != 0; same &= same - 1) {
+                const int i = std::countr_zero(same);
+                if (macros[static_cast<std::size_t>(i)] == candidate) held |= std::uint32_t{1} << i;
+            }
         }
         at = next;
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 #include "config/StringOps.h"
 #include "platform/platform.h"
@@ -37,46 +38,64 @@ bool IsDeviceName(std::string_view name) {
            });
 }
 
-// Appends one file or folder name with the device rule applied. Windows ignores blanks at the
-// end of the name part too ("CON .TXT" is the device), so they don't hide it.
-void AppendProtected(std::string& out, std::string_view segment) {
-    std::size_t nameEnd = std::min(segment.find('.'), segment.size());
-    while (nameEnd > 0 && segment[nameEnd - 1] == ' ') --nameEnd;
-    out += segment.substr(0, nameEnd);
-    if (IsDeviceName(segment.substr(0, nameEnd))) out += '_';
-    out += segment.substr(nameEnd);
+// Where an "_" goes into one file or folder name by the device rule: after its part before the
+// first dot when that part is a device name, npos otherwise. Windows ignores blanks at the end of
+// that part too ("CON .TXT" is the device), so they don't hide it.
+std::size_t DeviceMarkPosition(std::string_view name) {
+    std::size_t nameEnd = std::min(name.find('.'), name.size());
+    while (nameEnd > 0 && name[nameEnd - 1] == ' ') --nameEnd;
+    return IsDeviceName(name.substr(0, nameEnd)) ? nameEnd : std::string_view::npos;
 }
 
 bool IsDrive(std::string_view segment) {
     return segment.size() == 2 && segment[1] == ':';
 }
 
-// Appends what `rule` makes of every "\\"-separated piece of `text`, keeping the separators.
-template <typename Rule>
-std::string ForEachPiece(std::string_view text, Rule rule) {
-    std::string result;
-    result.reserve(text.size() + 2);
-    std::size_t start = 0;
-    for (;;) {
+// Calls visit(start, piece, index, isLast) for every "\"-separated piece of `text`, with where
+// it starts and its place among the pieces.
+template <typename Visit>
+void ForEachPiece(std::string_view text, Visit visit) {
+    for (std::size_t start = 0, index = 0;; ++index) {
         const std::size_t end = FindCharOf(text, "\\", start);
-        const std::string_view piece = text.substr(
-            start, end == std::string_view::npos ? std::string_view::npos : end - start);
-        rule(result, piece, start == 0);
-        if (end == std::string_view::npos) break;
-        result += '\\';
+        const bool isLast = end == std::string_view::npos;
+        visit(start, text.substr(start, isLast ? end : end - start), index, isLast);
+        if (isLast) return;
         start = end + 1;
     }
+}
+
+// The text with `edits` made, each a length of the text replaced by other bytes, in order of
+// position. Most texts need none, and are copied once.
+struct Edit {
+    std::size_t position;
+    std::size_t length;
+    std::string_view replacement;
+};
+
+template <typename Edits>
+std::string WithEdits(std::string_view text, const Edits& edits) {
+    std::string result;
+    result.reserve(text.size() + 2);
+    std::size_t from = 0;
+    for (const Edit& edit : edits) {
+        result.append(text, from, edit.position - from);
+        result += edit.replacement;
+        from = edit.position + edit.length;
+    }
+    result.append(text, from);
     return result;
 }
 }  // namespace
 
 std::string NeutralizeDotSegments(std::string_view value) {
     if (value.find('.') == std::string_view::npos) return std::string(value);
-    return ForEachPiece(value, [](std::string& out, std::string_view piece, bool) {
-        const std::size_t at = out.size();
-        out += piece;
-        if (IsDotsAndBlanks(piece)) std::replace(out.begin() + at, out.end(), '.', '_');
+    std::string safe(value);
+    ForEachPiece(value, [&](std::size_t start, std::string_view piece, std::size_t, bool) {
+        if (!IsDotsAndBlanks(piece)) return;
+        std::replace(safe.begin() + static_cast<std::ptrdiff_t>(start),
+                     safe.begin() + static_cast<std::ptrdiff_t>(start + piece.size()), '.', '_');
     });
+    return safe;
 }
 
 std::string ReplaceControlCharacters(std::string_view value) {
@@ -89,36 +108,30 @@ std::string ReplaceControlCharacters(std::string_view value) {
 std::string TrimFolderLevels(std::string_view path) {
     const bool network = path.starts_with("\\\\");
     std::size_t firstTrimmed = network ? 4 : 0;
-    std::string result;
-    result.reserve(path.size() + 2);
-    for (std::size_t start = 0, index = 0;; ++index) {
-        const std::size_t end = FindCharOf(path, "\\", start);
-        const bool last = end == std::string_view::npos;
-        std::string_view level = path.substr(start, last ? end : end - start);
-        if (index == 0 && !network && IsDrive(level)) firstTrimmed = 1;
-        const bool kept =
-            index < firstTrimmed || last || level.empty() || level == "." || level == "..";
-        if (!kept) {
+    std::vector<Edit> edits;
+    ForEachPiece(
+        path, [&](std::size_t start, std::string_view level, std::size_t index, bool isLast) {
+            if (index == 0 && !network && IsDrive(level)) firstTrimmed = 1;
+            const bool kept =
+                index < firstTrimmed || isLast || level.empty() || level == "." || level == "..";
+            if (kept) return;
             // Blanks and dots are single bytes that never end a double-byte character.
-            level = level.substr(0, level.find_last_not_of(". ") + 1);
-            if (level.empty()) level = "_";
-        }
-        result += level;
-        if (last) break;
-        result += '\\';
-        start = end + 1;
-    }
-    return result;
+            const std::size_t trimmedSize = level.find_last_not_of(". ") + 1;
+            if (trimmedSize == level.size()) return;
+            edits.push_back(
+                {start + trimmedSize, level.size() - trimmedSize, trimmedSize == 0 ? "_" : ""});
+        });
+    return WithEdits(path, edits);
 }
 
 std::string ProtectDeviceNames(std::string_view path) {
-    return ForEachPiece(path, [](std::string& out, std::string_view piece, bool first) {
-        if (first && IsDrive(piece)) {
-            out += piece;
-        } else {
-            AppendProtected(out, piece);
-        }
+    std::vector<Edit> edits;
+    ForEachPiece(path, [&](std::size_t start, std::string_view name, std::size_t index, bool) {
+        if (index == 0 && IsDrive(name)) return;
+        const std::size_t mark = DeviceMarkPosition(name);
+        if (mark != std::string_view::npos) edits.push_back({start + mark, 0, "_"});
     });
+    return WithEdits(path, edits);
 }
 
 }  // namespace quillet

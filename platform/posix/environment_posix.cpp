@@ -98,25 +98,30 @@ char AsciiUpper(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
+char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 // The value of an environment variable in the environment's own charset (UTF-8): the exact
 // name first, then, as Windows names ignore case, any name equal but for ASCII case. One walk
-// through the environment finds both.
-std::optional<std::string> EnvironmentValue(const std::string& name) {
+// through the environment finds both. The value stays the environment's own.
+std::optional<std::string_view> EnvironmentValue(const std::string& name) {
     if (name.empty() || name.find('=') != std::string::npos) return std::nullopt;
-    const char first = AsciiUpper(name.front());
+    const char upperFirst = AsciiUpper(name.front());
+    const char lowerFirst = AsciiLower(name.front());
     const char* equalButForCase = nullptr;
     for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
         // Most names differ in their first letter already; only the others are compared whole.
-        if (AsciiUpper(**entry) != first) continue;
+        if (**entry != upperFirst && **entry != lowerFirst) continue;
         // Equal for the name's length, so the entry is at least that long.
         if (::strncasecmp(*entry, name.c_str(), name.size()) != 0) continue;
         if ((*entry)[name.size()] != '=') continue;
         const char* value = *entry + name.size() + 1;
-        if (std::strncmp(*entry, name.c_str(), name.size()) == 0) return std::string(value);
+        if (std::strncmp(*entry, name.c_str(), name.size()) == 0) return value;
         if (equalButForCase == nullptr) equalButForCase = value;
     }
     if (equalButForCase == nullptr) return std::nullopt;
-    return std::string(equalButForCase);
+    return equalButForCase;
 }
 
 // The environment holds UTF-8; names and values are nearly always ASCII, the same bytes in every

@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <string_view>
-#include <vector>
 
 #include "platform/platform.h"
 #include "platform/posix/code_page.h"
@@ -72,9 +71,9 @@ std::basic_string_view<Char> TrimLevel(std::basic_string_view<Char> level, bool 
 // climbs above the root it started from.
 class LevelPath {
 public:
-    LevelPath(std::string root, std::size_t expectedLength) : path_(std::move(root)) {
+    LevelPath(std::string root, std::size_t expectedLength)
+        : path_(std::move(root)), rootLength_(path_.size()) {
         path_.reserve(path_.size() + expectedLength);
-        levelStarts_.reserve(kUsualLevels);
     }
 
     // Adds the levels of a Linux path, empty ones left out.
@@ -102,32 +101,28 @@ public:
         }
     }
 
-    bool hasLevels() const { return !levelStarts_.empty(); }
+    bool hasLevels() const { return path_.size() > rootLength_; }
     std::string& path() { return path_; }
 
 private:
-    static constexpr std::size_t kUsualLevels = 32;
-
     template <typename Char>
     void AddLevel(std::basic_string_view<Char> level) {
         if (level.empty() || IsDots(level, 1)) return;
-        if (!IsDots(level, 2)) {
-            levelStarts_.push_back(path_.size());
-            path_ += '/';
-            return AppendAsUtf8(path_, level);
+        if (IsDots(level, 2)) {
+            // Every level added begins with "/", and the root's own text is never cut.
+            if (hasLevels()) path_.resize(path_.rfind('/'));
+            return;
         }
-        if (levelStarts_.empty()) return;
-        path_.resize(levelStarts_.back());
-        levelStarts_.pop_back();
+        path_ += '/';
+        AppendAsUtf8(path_, level);
     }
     void Push(std::string_view utf8Level) {
-        levelStarts_.push_back(path_.size());
         path_ += '/';
         path_ += utf8Level;
     }
 
     std::string path_;
-    std::vector<std::size_t> levelStarts_;
+    std::size_t rootLength_;
 };
 
 // NativePath of the path's characters, ASCII bytes or UTF-16.
