@@ -42,8 +42,17 @@ struct SearchForm {
     std::vector<std::size_t> textAt;
 };
 
+// True when `text` is ASCII without a small letter, which upper-casing leaves as it is under
+// every code page and locale.
+bool IsAsciiWithoutSmallLetters(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x80 && !(c >= 'a' && c <= 'z');
+    });
+}
+
 // `text` as it is, or with every letter upper-cased.
 SearchForm FormOf(std::string_view text, bool upper) {
+    if (upper && IsAsciiWithoutSmallLetters(text)) return {std::string(text), {}};
     if (IsByteByByte(text)) return {upper ? platform::UpperCase(text) : std::string(text), {}};
     const platform::LeadBytes& lead = platform::AnsiLeadBytes();
     SearchForm form;
@@ -148,6 +157,15 @@ std::string_view TrimControlAndBlank(std::string_view text) {
     while (begin < end && isBlank(text[begin])) ++begin;
     while (end > begin && isBlank(text[end - 1])) --end;
     return text.substr(begin, end - begin);
+}
+
+std::string Concatenated(std::span<const std::string_view> pieces) {
+    std::size_t size = 0;
+    for (const std::string_view piece : pieces) size += piece.size();
+    std::string joined(size, '\0');
+    char* out = joined.data();
+    for (const std::string_view piece : pieces) out = std::copy(piece.begin(), piece.end(), out);
+    return joined;
 }
 
 std::uint32_t MacrosHeld(std::string_view text, std::span<const std::string_view> macros) {

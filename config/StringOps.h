@@ -33,6 +33,9 @@ std::size_t FindLastCharOf(std::string_view text, std::string_view chars);
 // pass over the text's "%" signs. At most 32 macros, each "%" + a name without "%" + "%".
 std::uint32_t MacrosHeld(std::string_view text, std::span<const std::string_view> macros);
 
+// The pieces one after another, in a string sized once.
+std::string Concatenated(std::span<const std::string_view> pieces);
+
 // `text` with every occurrence of `search` (matched exactly, letter case counting) replaced by
 // `replacement`, found left to right without overlap and only where it begins and ends between
 // characters; inserted text is not searched again. An empty `search` changes nothing.

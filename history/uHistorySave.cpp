@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <memory>
+#include <optional>
 #include <utility>
 
 #include "config/PluginGlobals.h"
@@ -49,7 +51,10 @@ std::string FormatTime(const DateTimeFields& time, const platform::TimeFormat& f
         if (hour == 0) hour = 12;
     }
     std::string text = format.leadingZero ? TwoDigits(hour) : std::to_string(hour);
-    text += format.separator + TwoDigits(time.minute) + format.separator + TwoDigits(time.second);
+    text += format.separator;
+    text += TwoDigits(time.minute);
+    text += format.separator;
+    text += TwoDigits(time.second);
     if (!format.twelveHour) return text;
     const std::string& designator = time.hour < 12 ? format.am : format.pm;
     if (designator.empty()) return text;
@@ -57,7 +62,12 @@ std::string FormatTime(const DateTimeFields& time, const platform::TimeFormat& f
 }
 
 std::string FormatDate(const DateTimeFields& date) {
-    return TwoDigits(date.day) + "/" + TwoDigits(date.month) + "/" + std::to_string(date.year);
+    std::string text = TwoDigits(date.day);
+    text += '/';
+    text += TwoDigits(date.month);
+    text += '/';
+    text += std::to_string(date.year);
+    return text;
 }
 
 // Creates every missing folder of `folderPart`, outermost first. False when one cannot be made.
@@ -169,8 +179,10 @@ std::string MessageMacroValue(std::size_t index, const THistoryRec& rec) {
 }  // namespace
 
 std::string JoinedPathTemplate(const SettingsValues& settings) {
-    return settings[Setting::PathFolder1] + "\\" + settings[Setting::PathFolder2] + "\\" +
-           settings[Setting::PathFile1] + "." + settings[Setting::PathFileExt];
+    const std::string_view pieces[] = {
+        settings[Setting::PathFolder1], "\\", settings[Setting::PathFolder2], "\\",
+        settings[Setting::PathFile1],   ".",  settings[Setting::PathFileExt]};
+    return Concatenated(pieces);
 }
 
 std::string ExpandContactMacros(const std::string& pathTemplate, const THistoryRec& rec) {
@@ -196,13 +208,23 @@ std::string CleanFileName(const std::string& path) {
     return result;
 }
 
-HistoryPathSteps ComposeHistoryPath(const MessageContext& context, const THistoryRec& rec) {
+namespace {
+
+// The template with its folder macros expanded: all that the settings, the environment and the
+// system's folders give the path.
+std::string TemplateWithFolders(const MessageContext& context) {
     const SettingsValues& settings = context.settings;
+    return ExpandFolderMacros(JoinedPathTemplate(settings), settings[Setting::PathFolderCustom],
+                              context.pluginPath);
+}
+
+// The steps from there on, which read nothing but their arguments, the code page and the locale:
+// the record's macros, the alias rules twice, and the rules of Windows' names.
+HistoryPathSteps StepsFromTemplateWithFolders(const std::string& withFolders,
+                                              const MessageContext& context,
+                                              const THistoryRec& rec) {
     HistoryPathSteps steps;
-    steps.joined = JoinedPathTemplate(settings);
-    steps.expanded = ExpandContactMacros(
-        ExpandFolderMacros(steps.joined, settings[Setting::PathFolderCustom], context.pluginPath),
-        rec);
+    steps.expanded = ExpandContactMacros(withFolders, rec);
     steps.firstPass = ApplyAliases(*context.aliases, steps.expanded, steps.firstPassRules);
     // The rules are applied twice, so that a rule can rewrite what an earlier one wrote; a first
     // pass that changed nothing leaves nothing new for a second one.
@@ -215,8 +237,78 @@ HistoryPathSteps ComposeHistoryPath(const MessageContext& context, const THistor
     return steps;
 }
 
+// The path the last message's history file was given, with all that it was made from after the
+// folder macros: the template with its folders, the record's values for the message macros, the
+// alias rules, the code page and the locale. Messages come in conversations, so the next one
+// mostly finds all of these the same and takes the path as it is, which never differs from
+// making it anew. The folder macros are expanded for every message, as they read the environment
+// and the system's folders.
+class KeptHistoryPath {
+public:
+    template <typename Make>
+    const std::string& For(const std::string& withFolders, const MessageContext& context,
+                           const THistoryRec& rec, Make make) {
+        if (!kept_ || !kept_->MadeFrom(withFolders, context, rec)) {
+            kept_.emplace(Made::Of(withFolders, context, rec));
+            kept_->path = make();
+        }
+        return kept_->path;
+    }
+
+private:
+    struct Made {
+        std::string withFolders;
+        std::u16string protocol, contactName, contactUin, myUin, myName;  // MessageMacroValue's
+        bool dated = false;  // whether the template names the date, which then counts too
+        DateTimeFields date;
+        std::shared_ptr<const AliasRules> aliases;  // held, so no other rules take its place
+        unsigned codePage = 0;
+        std::uint32_t locale = 0;
+        std::string path;
+
+        static Made Of(const std::string& withFolders, const MessageContext& context,
+                       const THistoryRec& rec) {
+            constexpr std::uint32_t kDateMacros = 0b111;  // the first three MessageMacroNames
+            const bool dated = (MacrosHeld(withFolders, MessageMacroNames) & kDateMacros) != 0;
+            return {withFolders,     rec.Protocol,
+                    rec.ContactName, rec.ContactUIN,
+                    rec.MyUIN,       rec.MyName,
+                    dated,           dated ? DecodeDateTime(rec.MsgTime) : DateTimeFields{},
+                    context.aliases, context.codePage,
+                    context.locale,  {}};
+        }
+
+        bool MadeFrom(const std::string& otherWithFolders, const MessageContext& context,
+                      const THistoryRec& rec) const {
+            return withFolders == otherWithFolders && protocol == rec.Protocol &&
+                   contactName == rec.ContactName && contactUin == rec.ContactUIN &&
+                   myUin == rec.MyUIN && myName == rec.MyName && aliases == context.aliases &&
+                   codePage == context.codePage && locale == context.locale &&
+                   (!dated || SameDay(date, DecodeDateTime(rec.MsgTime)));
+        }
+    };
+
+    static bool SameDay(const DateTimeFields& a, const DateTimeFields& b) {
+        return a.year == b.year && a.month == b.month && a.day == b.day;
+    }
+
+    std::optional<Made> kept_;
+};
+
+}  // namespace
+
+HistoryPathSteps ComposeHistoryPath(const MessageContext& context, const THistoryRec& rec) {
+    HistoryPathSteps steps =
+        StepsFromTemplateWithFolders(TemplateWithFolders(context), context, rec);
+    steps.joined = JoinedPathTemplate(context.settings);
+    return steps;
+}
+
 std::string HistoryFilePath(const MessageContext& context, const THistoryRec& rec) {
-    return ComposeHistoryPath(context, rec).path;
+    thread_local KeptHistoryPath kept;
+    const std::string withFolders = TemplateWithFolders(context);
+    return kept.For(withFolders, context, rec,
+                    [&] { return StepsFromTemplateWithFolders(withFolders, context, rec).path; });
 }
 
 std::string FormatHistoryEntry(const THistoryRec& rec, const platform::TimeFormat& timeFormat,

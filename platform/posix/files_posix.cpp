@@ -36,7 +36,7 @@ using posix::NativePath;
 std::string NativePathOrThrow(const char* operation, const std::string& path) {
     auto native = NativePath(path);
     if (!native) ThrowSystemError(operation, path, ENOENT);
-    return *native;
+    return std::move(*native);
 }
 
 // An open file descriptor, closed with the object unless Close() has closed it.
