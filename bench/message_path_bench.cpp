@@ -165,6 +165,8 @@ void PrintSummary(const std::map<std::string, double>& us) {
 constexpr quillet::bench::NamedCase kCountedCases[] = {
     {"default", {}},
     {"aliases_100_exclude_10000", {.aliasRules = 100, .excludedEntries = 10000}},
+    // Two contacts in turn: no message is from the contact of the one before.
+    {"contacts_2_in_turn", {.contacts = 2}},
 };
 
 // Sends `count` messages of the case named `name` and nothing else; 2 for an unknown case.

@@ -29,7 +29,7 @@ if [[ "$which" == all || "$which" == native ]]; then
         "$root/native/bench/quillet-bench" --messages "$1" "$2" 2>&1 |
         sed -n 's/.*Collected : *//p'
     }
-    for case in default aliases_100_exclude_10000; do
+    for case in default aliases_100_exclude_10000 contacts_2_in_turn; do
       few=$(count 100 "$case") many=$(count 1100 "$case")
       printf "INSTR  %-26s %8d instructions per message\n" "$case" $(((many - few) / 1000))
     done

@@ -4,9 +4,11 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "config/MessageContext.h"
 #include "history/DateTime.h"
 #include "history/HistoryFiles.h"
 #include "platform/platform.h"
@@ -68,6 +70,63 @@ TEST(ContactMacros, ReplaceOnlyTheMacrosTheTemplateNames) {
         rec.ContactName = c.contactName;
         rec.MyUIN = c.myUin;
         EXPECT_EQ(ExpandContactMacros(c.pathTemplate, rec), c.expected) << c.pathTemplate;
+    }
+}
+
+// A message takes the path the last one was given only when all it was made from is the same:
+// each step changes one thing and must get what a fresh composition gives.
+TEST(HistoryFilePath, KeptPathIsWhatAFreshCompositionGives) {
+    constexpr const char* kAll = "%CONTACTNAME%\\%PROTOCOL%-%UIN%-%MYUIN%-%MYNAME%";
+    struct Step {
+        const char* file;  // PathFile1
+        const char* aliases;
+        const char* codePage;  // natively; under Windows the system's stays
+        std::u16string contactName = u"Bob";
+        std::u16string protocol = u"ICQ";
+        std::u16string contactUin = u"12345";
+        std::u16string myUin = u"777";
+        std::u16string myName = u"Me";
+        double dayAdded = 0;
+    };
+    const Step steps[] = {
+        {kAll, "", "1252"},
+        {kAll, "", "1252"},  // all the same
+        {kAll, "", "1252", u"Alice"},
+        {kAll, "", "1252", u"Alice", u"MSN"},
+        {kAll, "", "1252", u"Alice", u"MSN", u"1"},
+        {kAll, "", "1252", u"Alice", u"MSN", u"1", u"2"},
+        {kAll, "", "1252", u"Alice", u"MSN", u"1", u"2", u"I"},
+        {kAll, "ALICE==Carol", "1252", u"Alice", u"MSN", u"1", u"2", u"I"},  // other rules
+        {"%DAY%", "", "1252"},                                               // another template
+        {"%DAY%", "", "1252", u"Bob", u"ICQ", u"12345", u"777", u"Me", 1.0},
+        {"%DAY%", "", "1252", u"Bob", u"ICQ", u"12345", u"777", u"Me", 1.25},  // the same day
+        {"%CONTACTNAME%", "", "1252", u"\u0416"},
+        {"%CONTACTNAME%", "", "1251", u"\u0416"},  // a name the other code page holds
+    };
+    // The rules are kept as messages keep them: one object until the file changes.
+    std::shared_ptr<const AliasRules> rules;
+    std::string rulesText;
+    for (const Step& step : steps) {
+        const ScopedEnv codePage("QUILLET_ACP", step.codePage);
+        if (!rules || rulesText != step.aliases) {
+            rulesText = step.aliases;
+            rules = std::make_shared<const AliasRules>(ParseAliasRules(rulesText));
+        }
+        MessageContext context;
+        context.pluginPath = "C:\\Q\\Quillet.dll";
+        context.codePage = platform::AnsiCodePage();
+        context.settings = SettingsValues::FromFileBytes(std::string("[Settings]\r\nPathFile1=") +
+                                                         step.file + "\r\n");
+        context.aliases = rules;
+        THistoryRec rec = BobsMessage();
+        rec.ContactName = step.contactName;
+        rec.Protocol = step.protocol;
+        rec.ContactUIN = step.contactUin;
+        rec.MyUIN = step.myUin;
+        rec.MyName = step.myName;
+        rec.MsgTime += step.dayAdded;
+        EXPECT_EQ(HistoryFilePath(context, rec), ComposeHistoryPath(context, rec).path)
+            << step.file << " " << step.aliases << " " << step.codePage;
     }
 }
 
@@ -206,8 +265,8 @@ TEST_F(SaveHistoryTest, DateMacrosGiveAFilePerDayThatTheReaderFindsInDateOrder) 
         ASSERT_TRUE(SaveHistory(rec));
     }
     EXPECT_EQ(HistoryBytes("HISTORY\\ICQ\\12345\\01-02-2008.TXT"), EntryFor(rec));
-    const HistoryLocation location = LocateHistory(
-        SettingsValues::FromFileBytes("[Settings]\r\n" + settings), PluginPath);
+    const HistoryLocation location =
+        LocateHistory(SettingsValues::FromFileBytes("[Settings]\r\n" + settings), PluginPath);
     EXPECT_EQ(location.root, folder.path() + "\\HISTORY\\");  // before %PROTOCOL%
     const std::vector<std::string> expected = {
         folder.path() + "\\HISTORY\\ICQ\\12345\\31-01-2008.TXT",
