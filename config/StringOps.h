@@ -30,7 +30,8 @@ std::size_t FindCharOf(std::string_view text, std::string_view chars, std::size_
 std::size_t FindLastCharOf(std::string_view text, std::string_view chars);
 
 // Bit i set when `text` holds macros[i] exactly, as text.find(macros[i]) would tell, found in one
-// pass over the text's "%" signs. At most 32 macros, each "%" + a name without "%" + "%".
+// pass over the text's "%" signs. At most 32 macros, each "%", a name without "%", "%", and
+// none longer than 32 bytes.
 std::uint32_t MacrosHeld(std::string_view text, std::span<const std::string_view> macros);
 
 // The pieces one after another, in a string sized once.

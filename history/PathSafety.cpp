@@ -64,16 +64,15 @@ void ForEachPiece(std::string_view text, Visit visit) {
     }
 }
 
-// The text with `edits` made, each a length of the text replaced by other bytes, in order of
-// position. Most texts need none, and are copied once.
+// A length of a text to be replaced by other bytes.
 struct Edit {
     std::size_t position;
     std::size_t length;
     std::string_view replacement;
 };
 
-template <typename Edits>
-std::string WithEdits(std::string_view text, const Edits& edits) {
+// The text with `edits` made, in order of position. Most texts need none, and are copied once.
+std::string WithEdits(std::string_view text, const std::vector<Edit>& edits) {
     std::string result;
     result.reserve(text.size() + 2);
     std::size_t from = 0;
