@@ -221,4 +221,13 @@ FoundHistoryFiles FindHistoryFiles(const HistoryLocation& location) {
     return found;
 }
 
+bool LiesBelow(const std::string& path, const std::string& root) {
+    return !root.empty() && path.size() > root.size() &&
+           platform::EqualIgnoreCase(std::string_view(path).substr(0, root.size()), root);
+}
+
+std::string PathBelowRoot(const std::string& path, const std::string& root) {
+    return LiesBelow(path, root) ? path.substr(root.size()) : path;
+}
+
 }  // namespace quillet

@@ -40,4 +40,12 @@ struct FoundHistoryFiles {
 // Every file below `location.root`, in every sub-folder, with the location's extension.
 FoundHistoryFiles FindHistoryFiles(const HistoryLocation& location);
 
+// True when `path` lies below the folder `root` (ending in "\\"): it begins with it, letter
+// case ignored as in Windows names, and goes on.
+bool LiesBelow(const std::string& path, const std::string& root);
+
+// `path` without `root` in front when it lies below it, as the user is shown a history file;
+// `path` as it is otherwise.
+std::string PathBelowRoot(const std::string& path, const std::string& root);
+
 }  // namespace quillet

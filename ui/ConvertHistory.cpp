@@ -42,11 +42,6 @@ std::string Megabytes(std::uint64_t bytes) {
     return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
 }
 
-// A path below the history folder as the user knows it there; the folder itself in full.
-std::string Shown(const std::string& path, const std::string& root) {
-    return path.starts_with(root) && path.size() > root.size() ? path.substr(root.size()) : path;
-}
-
 // Files the survey could not read, as conversions left alone for that reason.
 std::vector<FileConversion> Unreadable(const FilesToConvert& survey) {
     std::vector<FileConversion> left;
@@ -74,7 +69,7 @@ std::string LeftAloneLines(const std::vector<FileConversion>& left, const std::s
     AddLine(lines, TranslateAnsi(ReportLeftAlone), 2);
     const unsigned codePage = platform::AnsiCodePage();
     for (std::size_t i = 0; i < left.size() && i < MostFilesNamed; ++i) {
-        AddLine(lines, Shown(left[i].path, root) + ": " + DescribeLeftAlone(left[i], codePage));
+        AddLine(lines, PathBelowRoot(left[i].path, root) + ": " + DescribeLeftAlone(left[i], codePage));
     }
     if (left.size() > MostFilesNamed) {
         AddLine(lines, TranslateFilled(ReportMore, std::to_string(left.size() - MostFilesNamed)));

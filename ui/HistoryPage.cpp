@@ -116,11 +116,6 @@ std::u16string ForEditor(std::u16string_view text) {
     return shown;
 }
 
-// A path below the history folder as the user knows it there; the folder itself in full.
-std::string Shown(const std::string& path, const std::string& root) {
-    return path.starts_with(root) && path.size() > root.size() ? path.substr(root.size()) : path;
-}
-
 std::u16string ContactOfFile(const std::string& shown) {
     const std::size_t dot = shown.rfind('.');
     const std::size_t level = shown.rfind('\\');
@@ -205,7 +200,7 @@ void HistoryPage::Search(platform::Dialog& form, const std::string& pluginPath) 
                                          TranslateAnsi(StopCaption), controls_.heldWhileRunning);
         FoundHistoryFiles found = FindHistoryFiles(location);
         for (const platform::SystemError& error : found.unreadable) {
-            outcome.unreadable.push_back(Shown(error.path(), location.root) + ": " +
+            outcome.unreadable.push_back(PathBelowRoot(error.path(), location.root) + ": " +
                                          error.reason());
         }
         SearchFiles(form, found.paths, location.root, outcome);
@@ -269,7 +264,7 @@ void HistoryPage::SearchFiles(platform::Dialog& form, const std::vector<std::str
     for (const std::string& path : paths) {
         if (task_.stopAsked()) break;
         const std::size_t fileIndex = files_.size();
-        files_.push_back({path, Shown(path, root), {}, 0});
+        files_.push_back({path, PathBelowRoot(path, root), {}, 0});
         SearchedFile& file = files_.back();
         file.contact = ContactOfFile(file.shown);
         const bool pathMatches =

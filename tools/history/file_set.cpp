@@ -12,15 +12,9 @@ std::string WithSeparator(std::string folder) {
     return folder;
 }
 
-// True when `path` begins with `folder`, letter case ignored.
-bool LiesBelow(const std::string& path, const std::string& folder) {
-    return !folder.empty() && path.size() > folder.size() &&
-           platform::EqualIgnoreCase(std::string_view(path).substr(0, folder.size()), folder);
-}
-
 // The file at `path`, named by its part below `root` when it begins with it.
 HistoryFile FileBelow(const std::string& path, const std::string& root) {
-    std::string relative = LiesBelow(path, root) ? path.substr(root.size()) : path;
+    std::string relative = PathBelowRoot(path, root);
     std::string shown = platform::PathForUser(relative);
     return {path, std::move(relative), std::move(shown)};
 }
