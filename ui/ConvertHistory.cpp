@@ -69,7 +69,8 @@ std::string LeftAloneLines(const std::vector<FileConversion>& left, const std::s
     AddLine(lines, TranslateAnsi(ReportLeftAlone), 2);
     const unsigned codePage = platform::AnsiCodePage();
     for (std::size_t i = 0; i < left.size() && i < MostFilesNamed; ++i) {
-        AddLine(lines, PathBelowRoot(left[i].path, root) + ": " + DescribeLeftAlone(left[i], codePage));
+        AddLine(lines,
+                PathBelowRoot(left[i].path, root) + ": " + DescribeLeftAlone(left[i], codePage));
     }
     if (left.size() > MostFilesNamed) {
         AddLine(lines, TranslateFilled(ReportMore, std::to_string(left.size() - MostFilesNamed)));
