@@ -373,8 +373,16 @@ bool WriteIniStringW(const std::string& fileName, std::u16string_view section,
 
 bool WriteIniStringW(const std::string& fileName, std::u16string_view section,
                      std::u16string_view key, std::u16string_view value, std::string& reason) {
+    return RewriteIniFile(
+        fileName, [&](std::string_view bytes) { return WriteIniText(bytes, section, key, value); },
+        reason);
+}
+
+bool RewriteIniFile(const std::string& fileName,
+                    const std::function<std::optional<std::string>(std::string_view)>& edit,
+                    std::string& reason) {
     const auto current = platform::ReadWholeFile(fileName);
-    const auto updated = WriteIniText(current.value_or(std::string()), section, key, value);
+    const auto updated = edit(current.value_or(std::string()));
     // A file that exists but cannot be read must not be replaced by the one new entry.
     if (!current && (platform::FileExists(fileName) || platform::FolderExists(fileName))) {
         reason = platform::FolderExists(fileName) ? "a folder has its name"

@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -104,6 +105,14 @@ bool WriteIniStringW(const std::string& fileName, std::u16string_view section,
 // file exists but cannot be read.
 bool WriteIniStringW(const std::string& fileName, std::u16string_view section,
                      std::u16string_view key, std::u16string_view value, std::string& reason);
+
+// Replaces the INI file `fileName` with what `edit` makes of its bytes (empty for a missing
+// file), in one replace, and leaves it alone when `edit` gives nullopt. Returns false, with the
+// system's words or that the file exists but cannot be read in `reason`, when the write is
+// refused; the file is unchanged then. What `edit` throws passes on before the file is touched.
+bool RewriteIniFile(const std::string& fileName,
+                    const std::function<std::optional<std::string>(std::string_view)>& edit,
+                    std::string& reason);
 
 // WriteIniStringW with the arguments converted from the ANSI code page
 // (WritePrivateProfileStringA).

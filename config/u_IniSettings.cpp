@@ -1,5 +1,6 @@
 #include "config/u_IniSettings.h"
 
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -20,6 +21,34 @@ std::string SettingFromBytes(std::string_view fileBytes, std::string_view key,
         ReadIniTextAnsi(fileBytes, SettingsSection, key, defaultValue, SettingsReadBufferSize);
     return value.empty() ? std::string(defaultValue) : value;
 }
+
+// The bytes of a settings file once `texts` are stored in it, key by key; nullopt when that
+// changes nothing. Throws IniLineBreakError for a text with a line break.
+std::optional<std::string> WithSettingTexts(std::string_view fileBytes, const SettingTexts& texts) {
+    std::optional<std::string> written;
+    for (const SettingRow& row : SettingsTable) {
+        const std::string& text = texts[static_cast<std::size_t>(row.setting)];
+        auto next =
+            WriteIniTextAnsi(written ? *written : fileBytes, SettingsSection, row.key, text);
+        if (next) written = std::move(next);
+    }
+    return written;
+}
+
+// Rewrites the settings file with `edit` (RewriteIniFile). Throws SettingsWriteError, the file
+// unchanged, when the system refuses: "Unable to write to <file>" and its reason on a line of
+// its own, as in every box that names a file; or ": " and why, for a text that cannot be stored.
+void RewriteSettingsFile(const std::function<std::optional<std::string>(std::string_view)>& edit) {
+    const std::string fileName = SettingsFileName();
+    const std::string failure = "Unable to write to " + fileName;
+    try {
+        if (std::string reason; !RewriteIniFile(fileName, edit, reason)) {
+            throw SettingsWriteError(failure + "\n" + reason);
+        }
+    } catch (const IniLineBreakError& error) {
+        throw SettingsWriteError(failure + ": " + error.what());
+    }
+}
 }  // namespace
 
 SettingsValues SettingsValues::FromFileBytes(std::string_view fileBytes) {
@@ -31,18 +60,12 @@ SettingsValues SettingsValues::FromFileBytes(std::string_view fileBytes) {
 }
 
 SettingsValues SettingsValues::AfterWriting(std::string_view fileBytes, const SettingTexts& texts) {
-    std::string bytes(fileBytes);
-    for (const SettingRow& row : SettingsTable) {
-        try {
-            const std::string& text = texts[static_cast<std::size_t>(row.setting)];
-            if (auto written = WriteIniTextAnsi(bytes, SettingsSection, row.key, text)) {
-                bytes = std::move(*written);
-            }
-        } catch (const IniLineBreakError&) {
-            // WriteSetting refuses it too: the file keeps its value.
-        }
+    try {
+        if (const auto written = WithSettingTexts(fileBytes, texts)) return FromFileBytes(*written);
+    } catch (const IniLineBreakError&) {
+        // WriteSettings refuses it too, and writes nothing.
     }
-    return FromFileBytes(bytes);
+    return FromFileBytes(fileBytes);
 }
 
 void SettingsValues::Set(Setting setting, std::string value) {
@@ -64,16 +87,13 @@ std::string ReadSetting(std::string_view key, std::string_view defaultValue) {
 }
 
 void WriteSetting(std::string_view key, std::string_view value) {
-    const std::string fileName = SettingsFileName();
-    const std::string failure = "Unable to write to " + fileName;
-    try {
-        // The system's reason follows on a line of its own, as in every box that names a file.
-        if (std::string reason; !WriteIniStringA(fileName, SettingsSection, key, value, reason)) {
-            throw SettingsWriteError(failure + "\n" + reason);
-        }
-    } catch (const IniLineBreakError& error) {
-        throw SettingsWriteError(failure + ": " + error.what());
-    }
+    RewriteSettingsFile([&](std::string_view bytes) {
+        return WriteIniTextAnsi(bytes, SettingsSection, key, value);
+    });
+}
+
+void WriteSettings(const SettingTexts& texts) {
+    RewriteSettingsFile([&](std::string_view bytes) { return WithSettingTexts(bytes, texts); });
 }
 
 std::string ReadIniValue(std::string_view section, std::string_view key,

@@ -83,9 +83,9 @@ public:
     // The values of a settings file that holds `fileBytes` (empty for a missing file).
     static SettingsValues FromFileBytes(std::string_view fileBytes);
 
-    // The values that file gives once `texts` are written into it as WriteSetting writes them:
-    // what the next message takes after the options dialog saves them. A text that cannot be
-    // stored (a line break in it) leaves its key as the file has it.
+    // The values that file gives once `texts` are written into it as WriteSettings writes them:
+    // what the next message takes after the options dialog saves them. When a text cannot be
+    // stored (a line break in it), none is, and the values are the file's own.
     static SettingsValues AfterWriting(std::string_view fileBytes, const SettingTexts& texts);
 
     const std::string& operator[](Setting setting) const {
@@ -123,6 +123,11 @@ std::string ReadSetting(std::string_view key, std::string_view defaultValue);
 // creating the file, section or key as needed and replacing an existing value in place.
 // Throws SettingsWriteError when the write fails; the file is unchanged then.
 void WriteSetting(std::string_view key, std::string_view value);
+
+// Stores each of `texts` under its setting's key as WriteSetting does, with one replace of the
+// settings file, as the options dialog's Save does. Throws SettingsWriteError when a text cannot
+// be stored or the write fails; nothing is written then.
+void WriteSettings(const SettingTexts& texts);
 
 // The value of `key` in `section` of the INI file `fileName` (a full path), cut to 2047
 // characters; empty when the file, section or key is missing.

@@ -469,13 +469,11 @@ void TfOptions::bSaveClick() {
 }
 
 bool TfOptions::SaveSettings() {
-    for (const SettingRow& row : SettingsTable) {
-        try {
-            WriteSetting(row.key, SettingControlValue(row));
-        } catch (const SettingsWriteError& error) {
-            ShowError(error.what());
-            return false;
-        }
+    try {
+        WriteSettings(SettingsShown());
+    } catch (const SettingsWriteError& error) {
+        ShowError(error.what());
+        return false;
     }
     return true;
 }
@@ -496,11 +494,17 @@ void TfOptions::ShowError(const std::string& text) {
 
 // ---- Preview -----------------------------------------------------------------------------------
 
+SettingTexts TfOptions::SettingsShown() const {
+    SettingTexts texts;
+    for (const SettingRow& row : SettingsTable) {
+        texts[static_cast<std::size_t>(row.setting)] = SettingControlValue(row);
+    }
+    return texts;
+}
+
 UnsavedOptions TfOptions::OptionsShown() const {
     UnsavedOptions options;
-    for (const SettingRow& row : SettingsTable) {
-        options.settings[static_cast<std::size_t>(row.setting)] = SettingControlValue(row);
-    }
+    options.settings = SettingsShown();
     options.aliasesText = aliases_.TextAfterSaving(*form_);
     options.excludeText = exclude_.TextAfterSaving(*form_);
     return options;

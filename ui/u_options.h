@@ -96,6 +96,8 @@ private:
     // The Preview page: the options as the dialog holds them, the sample message, and what a
     // message would do under those options.
     UnsavedOptions OptionsShown() const;
+    // The settings' texts as the controls show them.
+    SettingTexts SettingsShown() const;
     THistoryRec SampleRecord() const;
     void UpdatePreview();
     void PreviewInputChange(const std::string& control);
