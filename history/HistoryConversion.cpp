@@ -6,6 +6,7 @@
 #include <memory>
 #include <utility>
 
+#include "config/StringOps.h"
 #include "history/EntryEncoding.h"
 
 namespace quillet {
@@ -176,6 +177,17 @@ bool TakeRest(platform::FileReader& reader, std::string& piece, Converting& conv
     }
 }
 
+// True when a replace of the file was cut short between its moves and the file was begun anew
+// since: the backup beside it is another file than the file itself. A new replace would take
+// the backup for a leftover and remove it, with the history it holds; the user decides. (After
+// a cut natively between the backup's link and the move, both names are one file.)
+bool CutShortBefore(const std::string& path) {
+    const platform::FileLook backup = platform::LookAtFile(platform::BackupNameOf(path));
+    if (backup.kind == platform::FileLook::Kind::Missing) return false;
+    const platform::FileLook file = platform::LookAtFile(path);
+    return backup.kind != file.kind || !(backup.stamp == file.stamp);
+}
+
 void Convert(const std::string& path, const ConversionOptions& options, FileConversion& result,
              Step& step) {
     const unsigned codePage = options.codePage ? options.codePage : platform::AnsiCodePage();
@@ -189,6 +201,10 @@ void Convert(const std::string& path, const ConversionOptions& options, FileConv
     }
     if (start.substr(0, Utf8ByteOrderMark.size()) == Utf8ByteOrderMark) {
         result.outcome = ConversionOutcome::AlreadyUtf8;
+        return;
+    }
+    if (CutShortBefore(path)) {
+        result.reason = LeftAloneReason::CutShortBefore;
         return;
     }
     step = Step::Replacing;
@@ -247,6 +263,13 @@ std::string DescribeLeftAlone(const FileConversion& conversion, unsigned codePag
             return "cannot be read: " + (conversion.error ? conversion.error->reason() : "");
         case LeftAloneReason::CannotReplace:
             return "cannot be replaced: " + (conversion.error ? conversion.error->reason() : "");
+        case LeftAloneReason::CutShortBefore: {
+            const std::string backup = platform::BackupNameOf(conversion.path);
+            return "an earlier conversion was cut short, and " +
+                   backup.substr(FolderOf(backup).size()) +
+                   " beside it holds the history the file had then: keep what you need of it, "
+                   "then delete it";
+        }
     }
     return {};
 }

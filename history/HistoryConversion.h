@@ -34,6 +34,9 @@ enum class LeftAloneReason {
     MixedEncodings,  // UTF-8 among the ANSI text, at `line`: a file of two encodings
     CannotRead,      // `error` tells why
     CannotReplace,   // the new file could not be written or put in place: `error` tells why
+    // An earlier conversion was cut short between its moves, and "<name>.quillet-old" beside the
+    // file holds what the file held then; the messenger may have begun the file anew since.
+    CutShortBefore,
 };
 
 struct FileConversion {

@@ -39,6 +39,7 @@ TEST(HistoryConversion, ConvertsAnsiFilesByteExactAndLeavesOthersAlone) {
         std::string after;  // empty: as before
         bool dryRun = false;
         bool keepBackup = false;
+        const char* cutShortBackup = nullptr;  // a "12345.TXT.quillet-old" of an earlier cut
     };
     const std::string mixed = "Zo\xEB\r\nok\r\nZo\xC3\xAB\r\n";  // line 3 is UTF-8
     const Case cases[] = {
@@ -61,11 +62,16 @@ TEST(HistoryConversion, ConvertsAnsiFilesByteExactAndLeavesOthersAlone) {
          LeftAloneReason::MixedEncodings, 3, ""},
         {"a lead byte without its second", 932, "ok\r\nab\x81\r\n", ConversionOutcome::LeftAlone,
          LeftAloneReason::InvalidBytes, 2, ""},
+        // The messenger began the file anew after a conversion was cut short between its moves.
+        {"a backup of an earlier cut beside it", 1251, kHelloCp1251, ConversionOutcome::LeftAlone,
+         LeftAloneReason::CutShortBefore, 0, "", false, false, "the whole old history\r\n"},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.name);
         const TempFolder temp;
         WriteBytes(temp.native("12345.TXT"), test.before);
+        if (test.cutShortBackup)
+            WriteBytes(temp.native("12345.TXT.quillet-old"), test.cutShortBackup);
         ConversionOptions options;
         options.codePage = test.codePage;
         options.dryRun = test.dryRun;
@@ -79,10 +85,13 @@ TEST(HistoryConversion, ConvertsAnsiFilesByteExactAndLeavesOthersAlone) {
         if (test.outcome == ConversionOutcome::Converted && !test.dryRun) {
             EXPECT_EQ(result.bytesAfter, after.size());
         }
-        const std::size_t files = test.keepBackup ? 2 : 1;
+        const std::size_t files = 1 + (test.keepBackup ? 1 : 0) + (test.cutShortBackup ? 1 : 0);
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(temp.native()), {}), files);
         if (test.keepBackup) {
             EXPECT_EQ(ReadBytes(temp.native("12345.TXT.ansi")), test.before);
+        }
+        if (test.cutShortBackup) {
+            EXPECT_EQ(ReadBytes(temp.native("12345.TXT.quillet-old")), test.cutShortBackup);
         }
     }
 }
