@@ -146,8 +146,8 @@ TEST(WriteSetting, RefusesALineBreakAndSaysWhy) {
 
     // Save's write of all the settings stores none of them then, not those before the bad one.
     SettingTexts texts;
-    for (const SettingRow& row : SettingsTable) texts[static_cast<std::size_t>(row.setting)] = "x";
-    texts[static_cast<std::size_t>(Setting::PathFolder2)] = "b\nc";
+    texts.fill("x");
+    texts[static_cast<std::size_t>(Setting::PathFolder2)] = std::string("b\nc");
     EXPECT_THROW(WriteSettings(texts), SettingsWriteError);
     EXPECT_EQ(test::ReadBytes(folder.native("Quillet.ini")), "[Settings]\r\nPathFolder2=a\r\n");
     EXPECT_EQ(SettingsValues::AfterWriting("[Settings]\r\nPathFolder2=a\r\n", texts),
