@@ -305,7 +305,8 @@ HistoryPathSteps ComposeHistoryPath(const MessageContext& context, const THistor
 }
 
 std::string HistoryFilePath(const MessageContext& context, const THistoryRec& rec) {
-    thread_local KeptHistoryPath kept;
+    // The host sends its events on one thread, as the other things kept between messages assume.
+    static KeptHistoryPath kept;
     const std::string withFolders = TemplateWithFolders(context);
     return kept.For(withFolders, context, rec,
                     [&] { return StepsFromTemplateWithFolders(withFolders, context, rec).path; });
