@@ -33,7 +33,7 @@ const std::optional<std::string>& KeptFileBytes::Bytes(const std::string& path,
     const platform::FileLook look = access.look(path);
     if (StillHolds(path, look)) return kept_->bytes;
     if (look.kind == Kind::Missing) {
-        kept_ = Read{path, look, now, std::nullopt};
+        Keep(Read{path, look, now, std::nullopt});
         return kept_->bytes;
     }
     std::optional<std::string> bytes = ReadWithPatience(path, access);
@@ -43,8 +43,13 @@ const std::optional<std::string>& KeptFileBytes::Bytes(const std::string& path,
         kept_->look.kind = Kind::Unknown;
         return kept_->bytes;
     }
-    kept_ = Read{path, look, now, std::move(bytes)};
+    Keep(Read{path, look, now, std::move(bytes)});
     return kept_->bytes;
+}
+
+void KeptFileBytes::Keep(Read read) {
+    if (!kept_ || kept_->path != read.path || kept_->bytes != read.bytes) ++generation_;
+    kept_ = std::move(read);
 }
 
 }  // namespace quillet

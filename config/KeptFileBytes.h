@@ -37,6 +37,10 @@ public:
     // given, nullopt only when there are none.
     const std::optional<std::string>& Bytes(const std::string& path, const FileAccess& access = {});
 
+    // A number that changes whenever Bytes gives other bytes (or another file's) than the time
+    // before, so that what is made from them is known to hold without comparing them.
+    std::uint64_t generation() const { return generation_; }
+
 private:
     struct Read {
         std::string path;
@@ -48,7 +52,11 @@ private:
     static std::optional<std::string> ReadWithPatience(const std::string& path,
                                                        const FileAccess& access);
 
+    // Keeps what a read gave, counting a generation when it differs from what was kept.
+    void Keep(Read read);
+
     std::optional<Read> kept_;
+    std::uint64_t generation_ = 0;
 };
 
 }  // namespace quillet

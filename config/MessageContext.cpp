@@ -10,25 +10,26 @@ namespace quillet {
 
 namespace {
 
-// What was last made from a file's bytes, with the inputs it was made from. It is given again
-// only for the same bytes, code page and locale (all that the making reads), so it never
-// differs from making it anew; it only saves the work when consecutive messages find the same
-// file.
+// What was last made from the bytes of one file's holder, with the inputs it was made from. It is
+// given again only for the same bytes (the same generation of the file's holder), code page and
+// locale (all that the making reads), so it never differs from making it anew; it only saves the
+// work, and a comparison of the bytes, when consecutive messages find the same file.
 template <typename Answer>
 class MadeFromFile {
 public:
     template <typename Make>
-    const Answer& For(const std::optional<std::string>& bytes, unsigned codePage,
+    const Answer& For(KeptFileBytes& file, const std::string& path, unsigned codePage,
                       std::uint32_t locale, Make make) {
-        const bool same = kept_ && kept_->bytes == bytes && kept_->codePage == codePage &&
-                          kept_->locale == locale;
-        if (!same) kept_.emplace(Kept{bytes, codePage, locale, make(bytes)});
+        const std::optional<std::string>& bytes = file.Bytes(path);
+        const bool same = kept_ && kept_->generation == file.generation() &&
+                          kept_->codePage == codePage && kept_->locale == locale;
+        if (!same) kept_.emplace(Kept{file.generation(), codePage, locale, make(bytes)});
         return kept_->answer;
     }
 
 private:
     struct Kept {
-        std::optional<std::string> bytes;
+        std::uint64_t generation;
         unsigned codePage;
         std::uint32_t locale;
         Answer answer;
@@ -89,10 +90,10 @@ MessageContext BuildMessageContext(const std::string& pluginPath,
     MessageContext context = ContextOfTheSystem(pluginPath);
     const FilesBeside& files = FilesBesideLibrary(pluginPath);
     context.settings = settingsMade.For(
-        settingsFile.Bytes(files.settings), context.codePage, context.locale,
+        settingsFile, files.settings, context.codePage, context.locale,
         [](const auto& bytes) { return SettingsValues::FromFileBytes(bytes.value_or("")); });
     context.aliases = rulesMade.For(
-        aliasesFile.Bytes(files.aliases), context.codePage, context.locale, [](const auto& bytes) {
+        aliasesFile, files.aliases, context.codePage, context.locale, [](const auto& bytes) {
             return std::make_shared<const AliasRules>(ParseAliasRules(bytes));
         });
     context.exclusions = ExclusionsFor(excludeList, context.codePage, context.locale);
