@@ -33,7 +33,7 @@ const std::optional<std::string>& KeptFileBytes::Bytes(const std::string& path,
     const platform::FileLook look = access.look(path);
     if (StillHolds(path, look)) return kept_->bytes;
     if (look.kind == Kind::Missing) {
-        Keep(Read{path, look, now, std::nullopt});
+        Keep(path, look, now, std::nullopt);
         return kept_->bytes;
     }
     std::optional<std::string> bytes = ReadWithPatience(path, access);
@@ -43,13 +43,20 @@ const std::optional<std::string>& KeptFileBytes::Bytes(const std::string& path,
         kept_->look.kind = Kind::Unknown;
         return kept_->bytes;
     }
-    Keep(Read{path, look, now, std::move(bytes)});
+    Keep(path, look, now, std::move(bytes));
     return kept_->bytes;
 }
 
-void KeptFileBytes::Keep(Read read) {
-    if (!kept_ || kept_->path != read.path || kept_->bytes != read.bytes) ++generation_;
-    kept_ = std::move(read);
+void KeptFileBytes::Keep(const std::string& path, const platform::FileLook& look,
+                         std::int64_t readAt, std::optional<std::string> bytes) {
+    if (!kept_ || kept_->path != path || kept_->bytes != bytes) {
+        ++generation_;
+        kept_ = Read{path, look, readAt, std::move(bytes)};
+        return;
+    }
+    // The same file and bytes: its name is held already.
+    kept_->look = look;
+    kept_->readAt = readAt;
 }
 
 }  // namespace quillet

@@ -53,7 +53,8 @@ private:
                                                        const FileAccess& access);
 
     // Keeps what a read gave, counting a generation when it differs from what was kept.
-    void Keep(Read read);
+    void Keep(const std::string& path, const platform::FileLook& look, std::int64_t readAt,
+              std::optional<std::string> bytes);
 
     std::optional<Read> kept_;
     std::uint64_t generation_ = 0;

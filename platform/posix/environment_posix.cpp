@@ -102,6 +102,16 @@ char AsciiLower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// Whether the entry begins with `name`, ASCII letters compared without regard to case; inline,
+// as many entries share a first letter with a name looked up.
+bool StartsWithIgnoringAsciiCase(const char* entry, const std::string& name) {
+    for (const char c : name) {
+        if (AsciiUpper(*entry) != AsciiUpper(c)) return false;  // also at the entry's end
+        ++entry;
+    }
+    return true;
+}
+
 // The value of an environment variable in the environment's own charset (UTF-8): the exact
 // name first, then, as Windows names ignore case, any name equal but for ASCII case. One walk
 // through the environment finds both. The value stays the environment's own.
@@ -114,7 +124,7 @@ std::optional<std::string_view> EnvironmentValue(const std::string& name) {
         // Most names differ in their first letter already; only the others are compared whole.
         if (**entry != upperFirst && **entry != lowerFirst) continue;
         // Equal for the name's length, so the entry is at least that long.
-        if (::strncasecmp(*entry, name.c_str(), name.size()) != 0) continue;
+        if (!StartsWithIgnoringAsciiCase(*entry, name)) continue;
         if ((*entry)[name.size()] != '=') continue;
         const char* value = *entry + name.size() + 1;
         if (std::strncmp(*entry, name.c_str(), name.size()) == 0) return value;
