@@ -1744,6 +1744,34 @@ TEST_F(PluginOptionsTest, DialogIsModalToTheHostAndAskedForAgainComesToTheFront)
     EXPECT_EQ(Setting("Settings", "PathFolder2"), "History");  // Save closed the second one
 }
 
+// A "Failed write to history" box open when the options are asked for stays usable while the
+// dialog is up: it is not disabled with the host's windows.
+TEST_F(PluginOptionsTest, BoxAlreadyOpenStaysUsableWhileTheDialogIsOpen) {
+    HostWindows host([&] { Send(quillet::EVENT_SHOW_OPTIONS); });
+    fs::create_directories(folder_.native("HISTORY\\ICQ\\777\\12345.TXT"));  // the write fails
+    bool boxEnabled = false, hostDisabled = false;
+    User user([&](User& user) {
+        user.Keep(host.main);
+        user.Keep(host.disabled);
+        HWND box = user.WaitForMessageBox();
+        ::PostMessageA(host.main, HostWindows::kAskForOptionsAgain, 0, 0);
+        const OptionsWindows dialog = OptionsWindows::Find(user);
+        boxEnabled = ::IsWindowEnabled(box) != FALSE;
+        hostDisabled = ::IsWindowEnabled(host.main) == FALSE;
+        ::SendMessageA(dialog.Button(user, "Cancel"), BM_CLICK, 0, 0);
+        user.Check(WaitUntil([&] { return !::IsWindow(dialog.form); }), "the dialog stayed");
+        ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+        user.Check(WaitUntil([&] { return !::IsWindow(box); }), "the message box stayed");
+    });
+    quillet::TChatMessage message{0,      1196000000u, u"ICQ",   u"12345", u"Bob",
+                                  u"777", u"Me",       u"hello", 0};
+    Send(quillet::EVENT_MESSAGE_RECEIVED, &message);  // returns when the box is closed
+    user.Join();
+    EXPECT_THAT(user.problems(), IsEmpty());
+    EXPECT_TRUE(boxEnabled);
+    EXPECT_TRUE(hostDisabled);
+}
+
 // A dialog the system cannot make is not taken for a system without a screen: the box says why.
 TEST_F(PluginOptionsTest, DialogTheSystemCannotMakeIsReportedWithItsReason) {
     HHOOK refusal = ::SetWindowsHookExA(
