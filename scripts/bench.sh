@@ -21,7 +21,8 @@ if [[ "$which" == all || "$which" == native ]]; then
   "$root/native/bench/quillet-bench" --benchmark_min_time=0.3 | grep -E '^(RATIO|SCALE)'
   # Instructions per message, which callgrind counts the same on every machine whatever its
   # load: the event entry's instructions for 1 100 messages less those for 100 (the setup's own
-  # message and the first reads of the files cancel out), over 1 000.
+  # message and the first reads of the files cancel out), over 1 000. The template's references
+  # are looked up in the environment, so its size counts too: the lines say it.
   if command -v valgrind >/dev/null; then
     count() {  # instructions of HandleEvent for $1 messages of the case $2
       valgrind --tool=callgrind --collect-atstart=no --toggle-collect='*TDaxPlugin::HandleEvent*' \
@@ -31,7 +32,8 @@ if [[ "$which" == all || "$which" == native ]]; then
     }
     for case in default aliases_100_exclude_10000 contacts_2_in_turn; do
       few=$(count 100 "$case") many=$(count 1100 "$case")
-      printf "INSTR  %-26s %8d instructions per message\n" "$case" $(((many - few) / 1000))
+      printf "INSTR  %-26s %8d instructions per message (%d environment variables)\n" \
+        "$case" $(((many - few) / 1000)) "$(env | grep -c '^[^ =]*=')"
     done
   else
     echo "INSTR: not counted (no valgrind; scripts/setup.sh installs it)"
