@@ -262,7 +262,7 @@ private:
         bool dated = false;  // whether the template names the date, which then counts too
         DateTimeFields date;
         std::shared_ptr<const AliasRules> aliases;  // held, so no other rules take its place
-        unsigned codePage = 0;
+        unsigned codePage = 0;  // those in force, which the making reads (not the context's)
         std::uint32_t locale = 0;
         std::string path;
 
@@ -270,12 +270,18 @@ private:
                        const THistoryRec& rec) {
             constexpr std::uint32_t kDateMacros = 0b111;  // the first three MessageMacroNames
             const bool dated = (MacrosHeld(withFolders, MessageMacroNames) & kDateMacros) != 0;
-            return {withFolders,     rec.Protocol,
-                    rec.ContactName, rec.ContactUIN,
-                    rec.MyUIN,       rec.MyName,
-                    dated,           dated ? DecodeDateTime(rec.MsgTime) : DateTimeFields{},
-                    context.aliases, context.codePage,
-                    context.locale,  {}};
+            return {withFolders,
+                    rec.Protocol,
+                    rec.ContactName,
+                    rec.ContactUIN,
+                    rec.MyUIN,
+                    rec.MyName,
+                    dated,
+                    dated ? DecodeDateTime(rec.MsgTime) : DateTimeFields{},
+                    context.aliases,
+                    platform::AnsiCodePage(),
+                    platform::UserLocale(),
+                    {}};
         }
 
         bool MadeFrom(const std::string& otherWithFolders, const MessageContext& context,
@@ -283,7 +289,7 @@ private:
             return withFolders == otherWithFolders && protocol == rec.Protocol &&
                    contactName == rec.ContactName && contactUin == rec.ContactUIN &&
                    myUin == rec.MyUIN && myName == rec.MyName && aliases == context.aliases &&
-                   codePage == context.codePage && locale == context.locale &&
+                   codePage == platform::AnsiCodePage() && locale == platform::UserLocale() &&
                    (!dated || SameDay(date, DecodeDateTime(rec.MsgTime)));
         }
     };

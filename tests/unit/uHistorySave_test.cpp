@@ -114,7 +114,6 @@ TEST(HistoryFilePath, KeptPathIsWhatAFreshCompositionGives) {
         }
         MessageContext context;
         context.pluginPath = "C:\\Q\\Quillet.dll";
-        context.codePage = platform::AnsiCodePage();
         context.settings = SettingsValues::FromFileBytes(std::string("[Settings]\r\nPathFile1=") +
                                                          step.file + "\r\n");
         context.aliases = rules;
