@@ -210,11 +210,10 @@ std::string CleanFileName(const std::string& path) {
 
 namespace {
 
-// The template with its folder macros expanded: all that the settings, the environment and the
-// system's folders give the path.
-std::string TemplateWithFolders(const MessageContext& context) {
-    const SettingsValues& settings = context.settings;
-    return ExpandFolderMacros(JoinedPathTemplate(settings), settings[Setting::PathFolderCustom],
+// The joined template with its folder macros expanded: all that the settings, the environment
+// and the system's folders give the path.
+std::string TemplateWithFolders(const std::string& joined, const MessageContext& context) {
+    return ExpandFolderMacros(joined, context.settings[Setting::PathFolderCustom],
                               context.pluginPath);
 }
 
@@ -304,16 +303,18 @@ private:
 }  // namespace
 
 HistoryPathSteps ComposeHistoryPath(const MessageContext& context, const THistoryRec& rec) {
+    std::string joined = JoinedPathTemplate(context.settings);
     HistoryPathSteps steps =
-        StepsFromTemplateWithFolders(TemplateWithFolders(context), context, rec);
-    steps.joined = JoinedPathTemplate(context.settings);
+        StepsFromTemplateWithFolders(TemplateWithFolders(joined, context), context, rec);
+    steps.joined = std::move(joined);
     return steps;
 }
 
 std::string HistoryFilePath(const MessageContext& context, const THistoryRec& rec) {
     // The host sends its events on one thread, as the other things kept between messages assume.
     static KeptHistoryPath kept;
-    const std::string withFolders = TemplateWithFolders(context);
+    const std::string withFolders =
+        TemplateWithFolders(JoinedPathTemplate(context.settings), context);
     return kept.For(withFolders, context, rec,
                     [&] { return StepsFromTemplateWithFolders(withFolders, context, rec).path; });
 }
