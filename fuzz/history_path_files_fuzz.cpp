@@ -2,7 +2,7 @@
 // inputs of history_path (path_input.h) written as the settings file and the aliases file, and a
 // message's path taken as the message path takes it, through the context it keeps from one
 // message to the next. Slower than history_path by far (every input writes files, and a Save
-// replaces the settings file setting by setting), so it has a target of its own.
+// replaces the settings file), so it has a target of its own.
 // Invariants checked on every input, in both modes:
 //  - no crash, no hang;
 //  - the context made from the files, kept from the previous input where the files say it still
@@ -54,12 +54,10 @@ void CheckPreviewIsWhatSaveGives(const quillet::fuzz::ScratchFolder& folder,
             quillet::ContextAfterSaving(quillet::PluginPath, settingsBytes.value_or(""), options),
             input.rec)
             .steps.path;
-    for (const quillet::SettingRow& row : quillet::SettingsTable) {
-        try {
-            quillet::WriteSetting(row.key, options.settings[static_cast<std::size_t>(row.setting)]);
-        } catch (const quillet::SettingsWriteError&) {
-            // The dialog's Save stops there too; the preview took the file's value.
-        }
+    try {
+        quillet::WriteSettings(options.settings);
+    } catch (const quillet::SettingsWriteError&) {
+        // The dialog's Save writes none of them then; the preview took the file's values.
     }
     folder.write("aliases.ini", options.aliasesText);
     const std::string written = quillet::HistoryFilePath(
