@@ -78,18 +78,16 @@ SearchForm FormOf(std::string_view text, bool upper) {
     return form;
 }
 
-// Replaces the occurrences of `search` in `haystack`, a SearchForm of `text` with its `textAt`.
-std::string ReplaceFound(std::string_view text, std::string_view haystack,
-                         const std::vector<std::size_t>& textAt, std::string_view search,
-                         std::string_view replacement) {
-    if (search.empty()) return std::string(text);
+// Calls found(begin, end) with where each occurrence of `search` in `haystack`, a SearchForm
+// of `text` with its `textAt`, lies in `text`: left to right, without overlap, and only where it
+// begins and ends between characters.
+template <typename Found>
+void ForEachOccurrence(std::string_view haystack, const std::vector<std::size_t>& textAt,
+                       std::string_view search, Found found) {
+    if (search.empty()) return;
     const auto textPosition = [&](std::size_t position) {
         return textAt.empty() ? position : textAt[position];
     };
-    std::string result;
-    // Room for one occurrence replaced, the usual case, without growing again.
-    result.reserve(text.size() + replacement.size());
-    std::size_t from = 0;
     std::size_t at = haystack.find(search);
     while (at != npos) {
         const std::size_t begin = textPosition(at);
@@ -98,11 +96,24 @@ std::string ReplaceFound(std::string_view text, std::string_view haystack,
             at = haystack.find(search, at + 1);
             continue;
         }
+        found(begin, end);
+        at = haystack.find(search, at + search.size());
+    }
+}
+
+// Replaces the occurrences of `search` in `haystack`, a SearchForm of `text` with its `textAt`.
+std::string ReplaceFound(std::string_view text, std::string_view haystack,
+                         const std::vector<std::size_t>& textAt, std::string_view search,
+                         std::string_view replacement) {
+    std::string result;
+    // Room for one occurrence replaced, the usual case, without growing again.
+    result.reserve(text.size() + replacement.size());
+    std::size_t from = 0;
+    ForEachOccurrence(haystack, textAt, search, [&](std::size_t begin, std::size_t end) {
         result.append(text, from, begin - from);
         result.append(replacement);
         from = end;
-        at = haystack.find(search, at + search.size());
-    }
+    });
     result.append(text, from);
     return result;
 }
@@ -114,6 +125,20 @@ std::string ReplaceAllExact(std::string_view text, std::string_view search,
     if (search.empty() || text.find(search) == npos) return std::string(text);
     const SearchForm form = FormOf(text, false);
     return ReplaceFound(text, form.haystack, form.textAt, search, replacement);
+}
+
+std::vector<TextSpan> FindAllExact(std::string_view text, std::string_view search) {
+    std::vector<TextSpan> spans;
+    const auto add = [&](std::size_t begin, std::size_t end) {
+        spans.push_back({begin, end - begin});
+    };
+    if (IsByteByByte(text)) {
+        ForEachOccurrence(text, {}, search, add);
+    } else {
+        const SearchForm form = FormOf(text, false);
+        ForEachOccurrence(form.haystack, form.textAt, search, add);
+    }
+    return spans;
 }
 
 std::string ReplaceAllIgnoreCase(std::string_view text, std::string_view search,

@@ -43,6 +43,15 @@ std::string Concatenated(std::span<const std::string_view> pieces);
 std::string ReplaceAllExact(std::string_view text, std::string_view search,
                             std::string_view replacement);
 
+// A stretch of a text: where it begins and how many bytes it takes.
+struct TextSpan {
+    std::size_t position;
+    std::size_t length;
+};
+
+// Where ReplaceAllExact finds `search` in `text`, in order.
+std::vector<TextSpan> FindAllExact(std::string_view text, std::string_view search);
+
 // The same, but occurrences are found ignoring letter case under the user's locale: both texts
 // are compared in upper case, and the text between occurrences stays as it was. A capital may
 // take more or fewer bytes than its letter (UTF-8), so an occurrence is cut out of the text

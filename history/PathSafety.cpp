@@ -97,6 +97,18 @@ std::string NeutralizeDotSegments(std::string_view value) {
     return safe;
 }
 
+std::string NeutralizeInsertedDots(std::string_view path, std::string_view inserted) {
+    if (path.find('.') == std::string_view::npos) return std::string(path);
+    std::string safe(path);
+    ForEachPiece(path, [&](std::size_t start, std::string_view piece, std::size_t, bool) {
+        if (!IsDotsAndBlanks(piece)) return;
+        for (std::size_t i = start; i < start + piece.size(); ++i) {
+            if (safe[i] == '.' && inserted[i] != 0) safe[i] = '_';
+        }
+    });
+    return safe;
+}
+
 std::string ReplaceControlCharacters(std::string_view value) {
     std::string safe(value);
     const auto isControl = [](char c) { return c >= '\x01' && c <= '\x1F'; };

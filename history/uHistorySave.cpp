@@ -176,6 +176,24 @@ std::string MessageMacroValue(std::size_t index, const THistoryRec& rec) {
             return SafePathValue(rec.MyName);
     }
 }
+// A path whose macros are being replaced, with which of its bytes the values put there.
+struct ExpandingPath {
+    std::string text;
+    std::string inserted;  // a byte for each byte of `text`: non-zero where a value put it
+
+    // Each of `spans` (in order) replaced by `value`.
+    void Replace(const std::vector<TextSpan>& spans, const std::string& value) {
+        std::string nextText, nextInserted;
+        std::size_t from = 0;
+        for (const TextSpan& span : spans) {
+            nextText.append(text, from, span.position - from).append(value);
+            nextInserted.append(inserted, from, span.position - from).append(value.size(), '\1');
+            from = span.position + span.length;
+        }
+        text = std::move(nextText.append(text, from));
+        inserted = std::move(nextInserted.append(inserted, from));
+    }
+};
 }  // namespace
 
 std::string JoinedPathTemplate(const SettingsValues& settings) {
@@ -186,13 +204,17 @@ std::string JoinedPathTemplate(const SettingsValues& settings) {
 }
 
 std::string ExpandContactMacros(const std::string& pathTemplate, const THistoryRec& rec) {
-    std::string result = pathTemplate;
     const std::uint32_t named = MacrosHeld(pathTemplate, MessageMacroNames);
+    if (named == 0) return pathTemplate;
+    ExpandingPath path{pathTemplate, std::string(pathTemplate.size(), '\0')};
     for (std::size_t i = 0; i < MessageMacroNames.size(); ++i) {
         if ((named >> i & 1) == 0) continue;
-        result = ReplaceAllExact(result, MessageMacroNames[i], MessageMacroValue(i, rec));
+        // Searched for in the result so far: a value that holds a later macro's text has it
+        // replaced too.
+        const std::vector<TextSpan> found = FindAllExact(path.text, MessageMacroNames[i]);
+        if (!found.empty()) path.Replace(found, MessageMacroValue(i, rec));
     }
-    return result;
+    return NeutralizeInsertedDots(path.text, path.inserted);
 }
 
 std::string CleanFileName(const std::string& path) {

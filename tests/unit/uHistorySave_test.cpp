@@ -59,6 +59,8 @@ TEST(ContactMacros, ReplaceOnlyTheMacrosTheTemplateNames) {
         {"%CONTACTNAME%", u"a\\b", u"777", "a\\b"},  // a backslash makes a folder level
         {"%CONTACTNAME%", u"..", u"777", "__"},      // but a name cannot climb out
         {"%CONTACTNAME%\\x", u"..\\..\\..\\etc", u"777", "__\\__\\__\\etc\\x"},
+        // nor become dots once a macro it holds is replaced; the template's own dots stay
+        {"..\\%CONTACTNAME%\\%MYUIN%", u".%MYUIN%.\\x", u"", "..\\__\\x\\"},
         {"%CONTACTNAME%", u"\u0416\u0443\u043a", u"777", "???"},  // lacking in code page 1252
         // The message's own date: 7 December 2007.
         {"%UIN%\\%YEAR%-%MONTH%", u"Bob", u"777", "12345\\2007-12"},
