@@ -97,16 +97,16 @@ std::string NeutralizeDotSegments(std::string_view value) {
     return safe;
 }
 
-std::string NeutralizeInsertedDots(std::string_view path, std::string_view inserted) {
-    if (path.find('.') == std::string_view::npos) return std::string(path);
-    std::string safe(path);
+std::string NeutralizeInsertedDots(std::string path, std::string_view insertedDots) {
+    if (insertedDots.empty()) return path;
+    // Dots become "_" in place: the pieces, found by their "\", stay where they are.
     ForEachPiece(path, [&](std::size_t start, std::string_view piece, std::size_t, bool) {
         if (!IsDotsAndBlanks(piece)) return;
         for (std::size_t i = start; i < start + piece.size(); ++i) {
-            if (safe[i] == '.' && inserted[i] != 0) safe[i] = '_';
+            if (insertedDots[i] != 0) path[i] = '_';
         }
     });
-    return safe;
+    return path;
 }
 
 std::string ReplaceControlCharacters(std::string_view value) {

@@ -14,11 +14,11 @@ namespace quillet {
 std::string NeutralizeDotSegments(std::string_view value);
 
 // The path after its values were inserted, with the dots that values brought into a piece made
-// only of dots and blanks replaced by "_". `inserted` holds a byte for each byte of `path`,
-// non-zero where a value put it. Each value is made safe on its own before it goes in, but one
-// that holds a later macro's text (".%MYUIN%.") is cut into when that macro is replaced, and can
-// be left as dots; the template's own dots stay.
-std::string NeutralizeInsertedDots(std::string_view path, std::string_view inserted);
+// only of dots and blanks replaced by "_". `insertedDots` holds a byte for each byte of `path`,
+// non-zero for a dot a value put there, or is empty when none did. Each value is made safe on
+// its own before it goes in, but one that holds a later macro's text (".%MYUIN%.") is cut into
+// when that macro is replaced, and can be left as dots; the template's own dots stay.
+std::string NeutralizeInsertedDots(std::string path, std::string_view insertedDots);
 
 // An inserted value with every control character (codes 1 to 31) replaced by "_": Windows refuses
 // them in file and folder names, so a contact whose name or identifier holds one (a tab, an

@@ -176,22 +176,33 @@ std::string MessageMacroValue(std::size_t index, const THistoryRec& rec) {
             return SafePathValue(rec.MyName);
     }
 }
-// A path whose macros are being replaced, with which of its bytes the values put there.
+// A path whose macros are being replaced, with the dots the values put there.
 struct ExpandingPath {
     std::string text;
-    std::string inserted;  // a byte for each byte of `text`: non-zero where a value put it
+    // A byte for each byte of `text`, non-zero for a dot that a value put there; empty while no
+    // value has brought one, as for most paths.
+    std::string insertedDots;
 
     // Each of `spans` (in order) replaced by `value`.
     void Replace(const std::vector<TextSpan>& spans, const std::string& value) {
-        std::string nextText, nextInserted;
+        if (insertedDots.empty() && value.find('.') != std::string::npos) {
+            insertedDots.assign(text.size(), '\0');
+        }
+        const bool marking = !insertedDots.empty();
+        std::string valueDots;
+        if (marking) {
+            for (const char c : value) valueDots += c == '.' ? '\1' : '\0';
+        }
+        std::string nextText, nextDots;
+        nextText.reserve(text.size() + spans.size() * value.size());
         std::size_t from = 0;
         for (const TextSpan& span : spans) {
             nextText.append(text, from, span.position - from).append(value);
-            nextInserted.append(inserted, from, span.position - from).append(value.size(), '\1');
+            if (marking) nextDots.append(insertedDots, from, span.position - from) += valueDots;
             from = span.position + span.length;
         }
         text = std::move(nextText.append(text, from));
-        inserted = std::move(nextInserted.append(inserted, from));
+        if (marking) insertedDots = std::move(nextDots.append(insertedDots, from));
     }
 };
 }  // namespace
@@ -206,7 +217,7 @@ std::string JoinedPathTemplate(const SettingsValues& settings) {
 std::string ExpandContactMacros(const std::string& pathTemplate, const THistoryRec& rec) {
     const std::uint32_t named = MacrosHeld(pathTemplate, MessageMacroNames);
     if (named == 0) return pathTemplate;
-    ExpandingPath path{pathTemplate, std::string(pathTemplate.size(), '\0')};
+    ExpandingPath path{pathTemplate, {}};
     for (std::size_t i = 0; i < MessageMacroNames.size(); ++i) {
         if ((named >> i & 1) == 0) continue;
         // Searched for in the result so far: a value that holds a later macro's text has it
@@ -214,7 +225,7 @@ std::string ExpandContactMacros(const std::string& pathTemplate, const THistoryR
         const std::vector<TextSpan> found = FindAllExact(path.text, MessageMacroNames[i]);
         if (!found.empty()) path.Replace(found, MessageMacroValue(i, rec));
     }
-    return NeutralizeInsertedDots(path.text, path.inserted);
+    return NeutralizeInsertedDots(std::move(path.text), path.insertedDots);
 }
 
 std::string CleanFileName(const std::string& path) {
