@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 #include <vector>
 
 #include "config/StringOps.h"
@@ -84,29 +85,29 @@ std::string WithEdits(std::string_view text, const std::vector<Edit>& edits) {
     result.append(text, from);
     return result;
 }
+// `text` with the dots for which counts(position) holds replaced by "_" in every piece made only
+// of dots and blanks. In place: the pieces, found by their "\", stay where they are.
+template <typename Counts>
+std::string WithDotPiecesNeutralized(std::string text, Counts counts) {
+    ForEachPiece(text, [&](std::size_t start, std::string_view piece, std::size_t, bool) {
+        if (!IsDotsAndBlanks(piece)) return;
+        for (std::size_t at = start; at < start + piece.size(); ++at) {
+            if (text[at] == '.' && counts(at)) text[at] = '_';
+        }
+    });
+    return text;
+}
 }  // namespace
 
 std::string NeutralizeDotSegments(std::string_view value) {
     if (value.find('.') == std::string_view::npos) return std::string(value);
-    std::string safe(value);
-    ForEachPiece(value, [&](std::size_t start, std::string_view piece, std::size_t, bool) {
-        if (!IsDotsAndBlanks(piece)) return;
-        std::replace(safe.begin() + static_cast<std::ptrdiff_t>(start),
-                     safe.begin() + static_cast<std::ptrdiff_t>(start + piece.size()), '.', '_');
-    });
-    return safe;
+    return WithDotPiecesNeutralized(std::string(value), [](std::size_t) { return true; });
 }
 
 std::string NeutralizeInsertedDots(std::string path, std::string_view insertedDots) {
     if (insertedDots.empty()) return path;
-    // Dots become "_" in place: the pieces, found by their "\", stay where they are.
-    ForEachPiece(path, [&](std::size_t start, std::string_view piece, std::size_t, bool) {
-        if (!IsDotsAndBlanks(piece)) return;
-        for (std::size_t i = start; i < start + piece.size(); ++i) {
-            if (insertedDots[i] != 0) path[i] = '_';
-        }
-    });
-    return path;
+    return WithDotPiecesNeutralized(std::move(path),
+                                    [&](std::size_t at) { return insertedDots[at] != 0; });
 }
 
 std::string ReplaceControlCharacters(std::string_view value) {
