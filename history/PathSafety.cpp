@@ -85,6 +85,7 @@ std::string WithEdits(std::string_view text, const std::vector<Edit>& edits) {
     result.append(text, from);
     return result;
 }
+
 // `text` with the dots for which counts(position) holds replaced by "_" in every piece made only
 // of dots and blanks. In place: the pieces, found by their "\", stay where they are.
 template <typename Counts>

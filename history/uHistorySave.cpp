@@ -176,6 +176,7 @@ std::string MessageMacroValue(std::size_t index, const THistoryRec& rec) {
             return SafePathValue(rec.MyName);
     }
 }
+
 // A path whose macros are being replaced, with the dots the values put there.
 struct ExpandingPath {
     std::string text;
