@@ -48,6 +48,13 @@ constexpr std::array<std::string_view, 11> kFolderMacros = {"%CUSTOM%",
                                                             "%LOCAL APPLICATION DATA%",
                                                             "%PROFILE%"};
 
+// The shell's folders that the macros from "%DESKTOP%" on stand for, in the macros' order.
+constexpr std::size_t kFirstShellFolderMacro = 4;
+constexpr std::array<int, 7> kShellFolders = {
+    CSIDL_DESKTOP, CSIDL_PROGRAM_FILES, CSIDL_PERSONAL, CSIDL_COMMON_DESKTOPDIRECTORY,
+    CSIDL_APPDATA, CSIDL_LOCAL_APPDATA, CSIDL_PROFILE};
+static_assert(kFirstShellFolderMacro + kShellFolders.size() == kFolderMacros.size());
+
 // The folder of kFolderMacros[index], worked out only for a macro the text holds.
 std::string FolderMacroValue(std::size_t index, const std::string& customFolder,
                              const std::string& pluginPath) {
@@ -60,20 +67,8 @@ std::string FolderMacroValue(std::size_t index, const std::string& customFolder,
             return FolderOf(pluginPath);
         case 3:
             return GetWindowsDir();
-        case 4:
-            return SpecialFolderOrEmpty(CSIDL_DESKTOP);
-        case 5:
-            return SpecialFolderOrEmpty(CSIDL_PROGRAM_FILES);
-        case 6:
-            return SpecialFolderOrEmpty(CSIDL_PERSONAL);
-        case 7:
-            return SpecialFolderOrEmpty(CSIDL_COMMON_DESKTOPDIRECTORY);
-        case 8:
-            return SpecialFolderOrEmpty(CSIDL_APPDATA);
-        case 9:
-            return SpecialFolderOrEmpty(CSIDL_LOCAL_APPDATA);
         default:
-            return SpecialFolderOrEmpty(CSIDL_PROFILE);
+            return SpecialFolderOrEmpty(kShellFolders[index - kFirstShellFolderMacro]);
     }
 }
 }  // namespace
